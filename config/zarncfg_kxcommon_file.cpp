@@ -1,29 +1,13 @@
 // Reading one policy command file and applying its commands in order.
 #include <array>
 #include <cstdio>
-#include <memory>
 
 #include "zarncfg_kxcommon.h"
+#include "zarncfg_process.h"
 #include "zarncfg_report.h"
 #include "zarncfg_strings.h"
 
 namespace {
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using CommandFile = std::unique_ptr<std::FILE, FileCloser>;
-
-// Stands in for the shared file opener of the process helpers; it reports
-// the same way.  "e" keeps the descriptor from leaking into children.
-CommandFile open_command_file(const std::string& path, vd_msgid_t& status) {
-  CommandFile file(std::fopen(path.c_str(), "re"));
-  if (!file) {
-    status = msg_id(1340);
-    print_and_log_error(msg_id(1340), path);
-  }
-  return file;
-}
 
 // The next line without its newline, however long; false at the end.
 bool read_line(std::FILE* file, std::string& line) {
@@ -105,7 +89,7 @@ void zarncfg_process_kxadmin_file(const std::string& path, const ConfigRecord& r
     return;
   }
   announce(path);
-  const CommandFile file = open_command_file(path, status);
+  const FileHandle file = zarncfg_open_file(path, "r", status);
   if (!file) return;
   std::string raw;
   while (read_line(file.get(), raw)) {
