@@ -1,7 +1,8 @@
 #include "accounts.h"
 
 #include <algorithm>
-#include <charconv>
+
+#include "parse_number.h"
 
 namespace hostsim {
 namespace {
@@ -14,14 +15,6 @@ std::vector<std::string_view> split(std::string_view text, char sep) {
     if (at == std::string_view::npos) return parts;
     text.remove_prefix(at + 1);
   }
-}
-
-template <typename Id>
-std::optional<Id> parse_id(std::string_view text) {
-  Id value{};
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
-  return value;
 }
 
 // Lines that carry data: not empty, not comments.
@@ -40,8 +33,8 @@ std::vector<PasswdEntry> parse_passwd(std::string_view text) {
   for (std::string_view line : data_lines(text)) {
     const auto f = split(line, ':');
     if (f.size() != 7 || f[0].empty()) continue;
-    const auto uid = parse_id<uid_t>(f[2]);
-    const auto gid = parse_id<gid_t>(f[3]);
+    const auto uid = parse_number<uid_t>(f[2]);
+    const auto gid = parse_number<gid_t>(f[3]);
     if (!uid || !gid) continue;
     entries.push_back(PasswdEntry{std::string(f[0]), *uid, *gid, std::string(f[5])});
   }
@@ -53,7 +46,7 @@ std::vector<GroupEntry> parse_group(std::string_view text) {
   for (std::string_view line : data_lines(text)) {
     const auto f = split(line, ':');
     if (f.size() != 4 || f[0].empty()) continue;
-    const auto gid = parse_id<gid_t>(f[2]);
+    const auto gid = parse_number<gid_t>(f[2]);
     if (!gid) continue;
     GroupEntry entry{std::string(f[0]), *gid, {}};
     if (!f[3].empty()) {

@@ -1,7 +1,5 @@
 #include "hostsim/create.h"
 
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
 
 #include "file_util.h"
@@ -12,12 +10,6 @@ namespace fs = std::filesystem;
 
 namespace hostsim {
 namespace {
-
-mode_t mode_of(const fs::path& path) {
-  struct stat st;
-  EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
-  return st.st_mode & 07777;
-}
 
 class CreateHostTest : public ::testing::Test {
  protected:

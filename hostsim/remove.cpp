@@ -4,25 +4,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <charconv>
 #include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
 
 #include "file_util.h"
+#include "parse_number.h"
 
 namespace fs = std::filesystem;
 
 namespace hostsim {
 namespace {
-
-std::optional<pid_t> as_pid(const std::string& name) {
-  pid_t pid = 0;
-  const auto [end, ec] = std::from_chars(name.data(), name.data() + name.size(), pid);
-  if (name.empty() || ec != std::errc() || end != name.data() + name.size()) return std::nullopt;
-  return pid;
-}
 
 bool same_file(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
@@ -30,15 +23,11 @@ bool same_file(const struct stat& a, const struct stat& b) { return a.st_dev == 
 std::string unescape_mount_path(std::string_view text) {
   std::string path;
   for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\\' && i + 3 < text.size()) {
-      unsigned value = 0;
-      const char* digits = text.data() + i + 1;
-      const auto [end, ec] = std::from_chars(digits, digits + 3, value, 8);
-      if (ec == std::errc() && end == digits + 3) {
-        path.push_back(static_cast<char>(value));
-        i += 3;
-        continue;
-      }
+    const auto code = text[i] == '\\' ? parse_number<unsigned char>(text.substr(i + 1, 3), 8) : std::nullopt;
+    if (code && i + 3 < text.size()) {
+      path.push_back(static_cast<char>(*code));
+      i += 3;
+      continue;
     }
     path.push_back(text[i]);
   }
@@ -56,7 +45,7 @@ std::vector<pid_t> processes_in_host(const fs::path& dir) {
   if (::stat(dir.c_str(), &host) != 0) return {};
   std::vector<pid_t> found;
   for (const fs::directory_entry& entry : fs::directory_iterator("/proc")) {
-    const auto pid = as_pid(entry.path().filename().string());
+    const auto pid = parse_number<pid_t>(entry.path().filename().string());
     struct stat root;
     // Processes that end meanwhile, and zombies, have no root to stat.
     if (!pid || *pid == ::getpid() || ::stat((entry.path() / "root").c_str(), &root) != 0) continue;

@@ -1,11 +1,15 @@
-// A fresh directory under /tmp for one test, removed with its contents.
+// Helpers of the unit tests: a fresh directory under /tmp for one test,
+// removed with its contents, and a look at modes.
 #pragma once
 
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+
+#include <gtest/gtest.h>
 
 namespace hostsim {
 
@@ -29,5 +33,12 @@ class TestTempDir {
  private:
   std::filesystem::path path_;
 };
+
+// Permission bits of `path` itself, not of what a link points to.
+inline mode_t mode_of(const std::filesystem::path& path) {
+  struct stat st;
+  EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
+  return st.st_mode & 07777;
+}
 
 }  // namespace hostsim
