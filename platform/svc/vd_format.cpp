@@ -1,0 +1,166 @@
+// printf-style formatting with run-time checked inserts.  Each conversion
+// takes the next insert; an insert of the wrong kind, a missing insert or a
+// conversion we do not support shows as a marker instead.
+#include <cstdio>
+#include <string>
+
+#include "vd_svc.h"
+
+namespace {
+
+// Widths and precisions beyond this are not honoured; no message needs them
+// and they would let a catalog text ask for huge allocations.
+constexpr int kMaxWidth = 4096;
+
+struct Spec {
+  std::string flags;
+  int width = -1;
+  int precision = -1;
+  std::string length;
+  char conversion = '\0';
+};
+
+bool is_flag(char c) { return c == '-' || c == '+' || c == ' ' || c == '#' || c == '0'; }
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+int read_number(std::string_view fmt, std::size_t& pos) {
+  long value = 0;
+  while (pos < fmt.size() && is_digit(fmt[pos])) {
+    if (value <= kMaxWidth) value = value * 10 + (fmt[pos] - '0');
+    ++pos;
+  }
+  return static_cast<int>(value > kMaxWidth ? kMaxWidth : value);
+}
+
+// Parses the conversion after a '%' at fmt[pos]; returns false when the
+// text ends before a conversion character.
+bool parse_spec(std::string_view fmt, std::size_t& pos, Spec& spec) {
+  while (pos < fmt.size() && is_flag(fmt[pos])) spec.flags += fmt[pos++];
+  if (pos < fmt.size() && is_digit(fmt[pos])) spec.width = read_number(fmt, pos);
+  if (pos < fmt.size() && fmt[pos] == '.') {
+    ++pos;
+    spec.precision = read_number(fmt, pos);
+  }
+  while (pos < fmt.size() && (fmt[pos] == 'l' || fmt[pos] == 'h' || fmt[pos] == 'z' || fmt[pos] == 'j')) {
+    spec.length += fmt[pos++];
+  }
+  if (pos >= fmt.size()) return false;
+  spec.conversion = fmt[pos++];
+  return true;
+}
+
+std::string pad(std::string text, const Spec& spec) {
+  if (spec.width < 0 || static_cast<int>(text.size()) >= spec.width) return text;
+  const std::string fill(static_cast<std::size_t>(spec.width) - text.size(), ' ');
+  return spec.flags.find('-') != std::string::npos ? text + fill : fill + text;
+}
+
+std::string format_string(const vd_insert& insert, const Spec& spec) {
+  if (std::holds_alternative<std::monostate>(insert.value())) return pad("(null)", spec);
+  const auto* text = std::get_if<std::string_view>(&insert.value());
+  if (text == nullptr) return std::string(VD_BAD_INSERT);
+  std::string_view shown = *text;
+  if (spec.precision >= 0 && shown.size() > static_cast<std::size_t>(spec.precision)) {
+    shown = shown.substr(0, static_cast<std::size_t>(spec.precision));
+  }
+  return pad(std::string(shown), spec);
+}
+
+// snprintf with a format we build ourselves around a value of a known type.
+template <class T>
+std::string print_number(const Spec& spec, const char* length, char conversion, T value) {
+  std::string flags = spec.flags;
+  // '#' is only defined for the octal and hexadecimal conversions.
+  if (conversion != 'x' && conversion != 'X' && conversion != 'o') std::erase(flags, '#');
+  std::string fmt = "%" + flags;
+  if (spec.width >= 0) fmt += std::to_string(spec.width);
+  if (spec.precision >= 0) fmt += "." + std::to_string(spec.precision);
+  fmt += length;
+  fmt += conversion;
+  char buffer[kMaxWidth + 64];
+  const int n = std::snprintf(buffer, sizeof buffer, fmt.c_str(), value);
+  if (n < 0) return std::string(VD_BAD_INSERT);
+  return std::string(buffer, static_cast<std::size_t>(n) < sizeof buffer ? static_cast<std::size_t>(n) : sizeof buffer - 1);
+}
+
+bool integer_of(const vd_insert& insert, long long& s, unsigned long long& u, bool& is_signed) {
+  if (const auto* v = std::get_if<long long>(&insert.value())) {
+    s = *v;
+    u = static_cast<unsigned long long>(*v);
+    is_signed = true;
+    return true;
+  }
+  if (const auto* v = std::get_if<unsigned long long>(&insert.value())) {
+    u = *v;
+    s = static_cast<long long>(*v);
+    is_signed = false;
+    return true;
+  }
+  return false;
+}
+
+std::string format_integer(const vd_insert& insert, const Spec& spec) {
+  long long s = 0;
+  unsigned long long u = 0;
+  bool is_signed = false;
+  if (!integer_of(insert, s, u, is_signed)) return std::string(VD_BAD_INSERT);
+  const bool wide = !spec.length.empty() && spec.length[0] != 'h';
+  switch (spec.conversion) {
+    case 'd':
+    case 'i':
+      if (!is_signed && u > static_cast<unsigned long long>(INT64_MAX)) return print_number(spec, "ll", 'u', u);
+      return print_number(spec, "ll", 'd', s);
+    case 'c':
+      return pad(std::string(1, static_cast<char>(u & 0xFF)), spec);
+    default:  // u, x, X, o: a negative value shows in the width the conversion asks for
+      if (is_signed && s < 0 && !wide) u &= 0xFFFFFFFFull;
+      return print_number(spec, "ll", spec.conversion, u);
+  }
+}
+
+std::string format_one(const Spec& spec, std::span<const vd_insert> inserts, std::size_t& next) {
+  if (next >= inserts.size()) return std::string(VD_MISSING_INSERT);
+  const vd_insert& insert = inserts[next++];
+  switch (spec.conversion) {
+    case 's':
+      return format_string(insert, spec);
+    case 'd':
+    case 'i':
+    case 'u':
+    case 'x':
+    case 'X':
+    case 'o':
+    case 'c':
+      return format_integer(insert, spec);
+    default:
+      return std::string(VD_BAD_INSERT);
+  }
+}
+
+}  // namespace
+
+std::string vd_format(std::string_view format, std::span<const vd_insert> inserts) {
+  std::string out;
+  out.reserve(format.size() + 32);
+  std::size_t next = 0;
+  std::size_t pos = 0;
+  while (pos < format.size()) {
+    const char c = format[pos++];
+    if (c != '%') {
+      out += c;
+      continue;
+    }
+    if (pos < format.size() && format[pos] == '%') {
+      out += '%';
+      ++pos;
+      continue;
+    }
+    Spec spec;
+    if (!parse_spec(format, pos, spec)) {
+      out += VD_BAD_INSERT;
+      break;
+    }
+    out += format_one(spec, inserts, next);
+  }
+  return out;
+}

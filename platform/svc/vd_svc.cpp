@@ -1,0 +1,204 @@
+// Registration, message tables, routing and output of the serviceability
+// library.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+#include <string>
+
+#include "vd_svc.h"
+#include "vd_svc_state.h"
+
+namespace {
+
+constexpr vd_status_t kBadTable = 0x35A00001;
+constexpr vd_status_t kBadRoute = 0x35A00002;
+constexpr vd_status_t kNoLogDirectory = 0x35A00003;
+
+std::string severity_of(std::uint32_t attributes) {
+  switch (attributes & 0x70) {
+    case 0x10:
+      return "FATAL";
+    case 0x20:
+      return "ERROR";
+    case 0x30:
+      return "WARNING";
+    default:
+      return "NOTICE";
+  }
+}
+
+std::string timestamp_utc() {
+  timeval now{};
+  gettimeofday(&now, nullptr);
+  tm parts{};
+  gmtime_r(&now.tv_sec, &parts);
+  char text[64];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%03ld UTC", parts.tm_year + 1900,
+                parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec,
+                static_cast<long>(now.tv_usec / 1000));
+  return text;
+}
+
+std::string base_name(std::string_view path) {
+  const auto slash = path.rfind('/');
+  return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+std::string header_line(vd_svc_handle_t handle, std::string_view source_file, int source_line, int subcomponent,
+                        std::uint32_t attributes, vd_msgid_t id) {
+  std::string component = handle != nullptr ? handle->name : "?";
+  std::string sub = "?";
+  if (handle != nullptr && subcomponent >= 0 &&
+      static_cast<std::size_t>(subcomponent) < handle->subcomponents.size()) {
+    sub = handle->subcomponents[static_cast<std::size_t>(subcomponent)].name;
+  }
+  char number[16];
+  std::snprintf(number, sizeof number, "0x%08X", id);
+  return timestamp_utc() + " " + std::to_string(getpid()) + " " + severity_of(attributes) + " " + component + "." +
+         sub + " " + base_name(source_file) + ":" + std::to_string(source_line) + " " + number + "\n";
+}
+
+// One write on an O_APPEND descriptor per record keeps concurrent runs from
+// interleaving inside a record.  A record that cannot be written is dropped:
+// logging must never stop the run (a non-root user still gets told why).
+// Whether the last free text this process wrote left its line open; a
+// header then starts on a new line so that every record stays findable.
+bool line_open = false;
+
+void append_record(const std::string& path, const std::string& record) {
+  if (record.empty()) return;
+  line_open = record.back() != '\n';
+  const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0660);
+  if (fd < 0) return;
+  const ssize_t written = write(fd, record.data(), record.size());
+  (void)written;
+  close(fd);
+}
+
+std::string message_text(vd_msgid_t id) {
+  const auto& messages = vd_detail::library().messages;
+  const auto found = messages.find(id);
+  if (found != messages.end()) return found->second;
+  char text[64];
+  std::snprintf(text, sizeof text, "<unknown message 0x%08X>\n", id);
+  return text;
+}
+
+}  // namespace
+
+namespace vd_detail {
+Library& library() {
+  static Library instance;
+  return instance;
+}
+}  // namespace vd_detail
+
+vd_svc_handle_t vd_svc_register(std::span<const vd_svc_subcomponent> table, std::string_view component,
+                                vd_status_t& status) {
+  if (component.empty()) {
+    status = kBadTable;
+    return nullptr;
+  }
+  auto entry = std::make_unique<vd_svc_component>();
+  entry->name = std::string(component);
+  for (const auto& row : table) {
+    if (row.name == nullptr) break;  // the table ends with a row of zeros
+    entry->subcomponents.push_back(row);
+  }
+  status = 0;
+  auto& components = vd_detail::library().components;
+  components.push_back(std::move(entry));
+  return components.back().get();
+}
+
+void vd_msg_define_msg_table(std::span<const vd_msg_entry> table, std::size_t count, vd_status_t& status) {
+  if (count > table.size()) {
+    status = kBadTable;
+    return;
+  }
+  auto& messages = vd_detail::library().messages;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (table[i].text == nullptr) {
+      status = kBadTable;
+      return;
+    }
+    messages[table[i].id] = table[i].text;
+  }
+  status = 0;
+}
+
+void vd_svc_routing(std::string_view route, vd_status_t& status) {
+  const auto first = route.find(':');
+  const auto second = first == std::string_view::npos ? first : route.find(':', first + 1);
+  if (second == std::string_view::npos) {
+    status = kBadRoute;
+    return;
+  }
+  const std::string severity(route.substr(0, first));
+  const std::string_view kind = route.substr(first + 1, second - first - 1);
+  const std::string path(route.substr(second + 1));
+  const bool known = severity == "NOTICE" || severity == "FATAL" || severity == "ERROR" || severity == "WARNING";
+  if (!known || kind != "TEXTFILE" || path.empty() || path[0] != '/') {
+    status = kBadRoute;
+    return;
+  }
+  const std::string directory = path.substr(0, path.rfind('/') == 0 ? 1 : path.rfind('/'));
+  struct stat info {};
+  if (stat(directory.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+    status = kNoLogDirectory;
+    return;
+  }
+  vd_detail::library().routes[severity] = path;
+  status = 0;
+}
+
+void vd_svc_printf_withfile_v(vd_svc_handle_t handle, std::string_view source_file, int source_line,
+                              std::string_view /*insert_types*/, int subcomponent, std::uint32_t attributes,
+                              vd_msgid_t id, std::span<const vd_insert> inserts) {
+  const auto& routes = vd_detail::library().routes;
+  const auto route = routes.find(severity_of(attributes));
+  if (route == routes.end()) return;
+  std::string text = vd_format(message_text(id), inserts);
+  if (attributes & VD_ATTR_FREE_TEXT) {
+    append_record(route->second, text);
+    return;
+  }
+  if (text.empty() || text.back() != '\n') text += '\n';
+  const std::string separator = line_open ? "\n" : "";
+  append_record(route->second, separator + header_line(handle, source_file, source_line, subcomponent, attributes, id) + text);
+}
+
+void vd_printf_v(vd_msgid_t id, std::span<const vd_insert> inserts) {
+  const std::string text = vd_format(message_text(id), inserts);
+  std::fwrite(text.data(), 1, text.size(), stdout);
+}
+
+std::optional<std::string> vd_sprintf(vd_msgid_t id) {
+  const auto& messages = vd_detail::library().messages;
+  const auto found = messages.find(id);
+  if (found == messages.end()) return std::nullopt;
+  return found->second;
+}
+
+std::string vd_error_inq_text(vd_status_t status) {
+  switch (status) {
+    case 0:
+      return "The operation completed successfully.";
+    case kBadTable:
+      return "The subcomponent or message table is not valid.";
+    case kBadRoute:
+      return "The routing specification is not valid.";
+    case kNoLogDirectory:
+      return "The directory of the routed log file does not exist.";
+    default: {
+      char text[64];
+      std::snprintf(text, sizeof text, "Unknown serviceability status 0x%08X.", status);
+      return text;
+    }
+  }
+}
