@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -40,6 +42,7 @@ bool make_parent_directory(const std::string& path) {
   if (parent.empty()) return true;
   std::error_code ec;
   std::filesystem::create_directories(parent, ec);
+  if (ec) errno = ec.value();
   return !ec;
 }
 
@@ -91,8 +94,12 @@ std::unique_ptr<Store> Store::create(const std::string& path, std::string_view s
     remove_store_files(path);
   }
   std::unique_ptr<Store> store(new Store(path));
-  if (!make_parent_directory(path) || !make_private_file(path) || !store->db_.open(path, false)) {
-    error = failure(CODE_STORE_UNAVAILABLE, "policy store " + path + " cannot be created");
+  if (!make_parent_directory(path) || !make_private_file(path)) {
+    error = failure(CODE_STORE_UNAVAILABLE, "policy store " + path + " cannot be created: " + std::strerror(errno));
+    return nullptr;
+  }
+  if (!store->db_.open(path, false)) {
+    error = failure(CODE_STORE_UNAVAILABLE, "policy store " + path + " cannot be created: " + store->db_.error_text());
     return nullptr;
   }
   // WAL lets readers go on while one host writes; the mode stays with the file.
