@@ -103,7 +103,10 @@ LaunchPlan::LaunchPlan(const fs::path& dir, const std::vector<std::string>& argv
     user_ = *user;
   }
   env_ = {kPath, "HOME=" + home, "LANG=C"};
-  if (const char* term = std::getenv("TERM")) env_.push_back(std::string("TERM=") + term);
+  // The terminal type, and the sanitizers' settings of a sanitized build.
+  for (const char* name : {"TERM", "ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"}) {
+    if (const char* value = std::getenv(name)) env_.push_back(std::string(name) + "=" + value);
+  }
   argv_ptrs_ = c_strings(argv_);
   env_ptrs_ = c_strings(env_);
 }

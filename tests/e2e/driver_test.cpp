@@ -134,7 +134,7 @@ TEST_F(DriverTest, OperationsListsTheOptionsThreeToALine) {
   const std::string first_line =
       "-admin_cred_refresh  -audit_level         -audit_log_entries   \n";
   ASSERT_EQ(result.out.rfind(first_line, 0), 0u) << result.out;
-  EXPECT_NE(result.out.find("\n-version            -V                   -warning             \n-?                   \n"),
+  EXPECT_NE(result.out.find("\n-user_cred_refresh   -version             -V                   \n-warning             -?                   \n"),
             std::string::npos)
       << result.out;
   EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'), 15);
