@@ -66,16 +66,20 @@ std::string header_line(vd_svc_handle_t handle, std::string_view source_file, in
 // One write on an O_APPEND descriptor per record keeps concurrent runs from
 // interleaving inside a record.  A record that cannot be written is dropped:
 // logging must never stop the run (a non-root user still gets told why).
-// Whether the last free text this process wrote left its line open; a
-// header then starts on a new line so that every record stays findable.
-bool line_open = false;
-
-void append_record(const std::string& path, const std::string& record) {
+// A header always starts a line, even after free text that left one open.
+void append_record(const std::string& path, const std::string& record, bool starts_line) {
   if (record.empty()) return;
-  line_open = record.back() != '\n';
-  const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0660);
+  const int fd = open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0660);
   if (fd < 0) return;
-  const ssize_t written = write(fd, record.data(), record.size());
+  std::string text;
+  struct stat info {};
+  char last = '\n';
+  if (starts_line && fstat(fd, &info) == 0 && info.st_size > 0 && pread(fd, &last, 1, info.st_size - 1) == 1 &&
+      last != '\n') {
+    text = "\n";
+  }
+  text += record;
+  const ssize_t written = write(fd, text.data(), text.size());
   (void)written;
   close(fd);
 }
@@ -165,12 +169,11 @@ void vd_svc_printf_withfile_v(vd_svc_handle_t handle, std::string_view source_fi
   if (route == routes.end()) return;
   std::string text = vd_format(message_text(id), inserts);
   if (attributes & VD_ATTR_FREE_TEXT) {
-    append_record(route->second, text);
+    append_record(route->second, text, false);
     return;
   }
   if (text.empty() || text.back() != '\n') text += '\n';
-  const std::string separator = line_open ? "\n" : "";
-  append_record(route->second, separator + header_line(handle, source_file, source_line, subcomponent, attributes, id) + text);
+  append_record(route->second, header_line(handle, source_file, source_line, subcomponent, attributes, id) + text, true);
 }
 
 void vd_printf_v(vd_msgid_t id, std::span<const vd_insert> inserts) {

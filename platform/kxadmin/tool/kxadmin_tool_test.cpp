@@ -1,0 +1,173 @@
+// Runs the built kxadmin tool as a user would.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "kx_codes.h"
+#include "kx_test_support.h"
+
+namespace {
+
+using kxtest::TempDir;
+
+struct RunResult {
+  int exit_status = -1;
+  std::string out, err;
+};
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+class ToolTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(dir.ok()); }
+
+  RunResult run(std::vector<std::string> args, const std::string& input = "") {
+    std::ofstream(dir.file("stdin")) << input;
+    args.insert(args.begin(), KXADMIN_TOOL_PATH);
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, dir.file("stdin").c_str(), O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, dir.file("stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, dir.file("stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    pid_t pid = -1;
+    const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    RunResult result;
+    if (rc != 0) return result;
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    result.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.out = read_file(dir.file("stdout"));
+    result.err = read_file(dir.file("stderr"));
+    return result;
+  }
+
+  RunResult run_on_store(std::vector<std::string> args, const std::string& input = "") {
+    args.insert(args.begin(), {"--store", store});
+    return run(std::move(args), input);
+  }
+
+  void init_store() { ASSERT_EQ(run_on_store({"init", "--sec-master-pwd", kxtest::SEC_MASTER_PWD}).exit_status, 0); }
+
+  TempDir dir;
+  std::string store = dir.file("policy.db");
+};
+
+TEST_F(ToolTest, WrongUseGivesOneUsageLineAndStatusTwo) {
+  const std::vector<std::vector<std::string>> wrong_uses{
+      {},
+      {"bogus"},
+      {"acl"},
+      {"acl", "show"},
+      {"acl", "list", "extra"},
+      {"user", "list", "a*", "b*"},
+      {"init", "--bogus"},
+      {"dump", "extra"},
+      {"fault"},
+      {"fault", "clear", "extra"},
+      {"fault", "acl_create", "--count", "0"},
+      {"fault", "acl_create", "--reason", "x"},
+      {"fault", "acl_create", "--code"},
+      {"fault", "acl_create", "a", "b"},
+      {"fault", "no_such_api"},
+      {"--store"},
+  };
+  for (const auto& args : wrong_uses) {
+    const RunResult r = run(args);
+    std::string joined;
+    for (const auto& arg : args) joined += arg + " ";
+    EXPECT_EQ(r.exit_status, 2) << joined;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << joined << r.err;
+    EXPECT_TRUE(r.out.empty()) << joined;
+  }
+  EXPECT_EQ(run({}).err.rfind("usage: kxadmin", 0), 0u);
+}
+
+TEST_F(ToolTest, MissingStoreIsAClearError) {
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"dump"}, {"acl", "list"}, {"fault", "clear"}, {"user", "list"}}) {
+    const RunResult r = run_on_store(args);
+    EXPECT_EQ(r.exit_status, 1);
+    EXPECT_NE(r.err.find(store), std::string::npos) << r.err;
+  }
+  EXPECT_FALSE(std::filesystem::exists(store));
+}
+
+TEST_F(ToolTest, InitRefusesToOverwriteUnlessForced) {
+  init_store();
+  RunResult r = run_on_store({"init", "--sec-master-pwd", "other"});
+  EXPECT_EQ(r.exit_status, 1);
+  EXPECT_NE(r.err.find("--force"), std::string::npos);
+  r = run_on_store({"init", "--force"}, "from stdin\nignored\n");
+  EXPECT_EQ(r.exit_status, 0) << r.err;
+  kx::Outcome error;
+  auto opened = kx::Store::open(store, error);
+  ASSERT_NE(opened, nullptr);
+  EXPECT_TRUE(opened->sec_master_password_matches("from stdin"));
+  EXPECT_EQ(run_on_store({"init", "--force"}, "").exit_status, 1);
+}
+
+TEST_F(ToolTest, ListingsPrintSortedNames) {
+  init_store();
+  kxadmin_set_store_path(store);
+  kxadmin_context_t ctx;
+  kxadmin_response_t rsp;
+  ASSERT_EQ(kxadmin_context_createdefault("sec_master", kxtest::SEC_MASTER_PWD, ctx, rsp), 1);
+  kxadmin_set_store_path(std::nullopt);
+  kxadmin_acl_create(ctx.get(), "zeta", rsp);
+  kxadmin_acl_create(ctx.get(), "alpha", rsp);
+  kxadmin_group_create2(ctx.get(), "g", "cn=g", "g", std::nullopt, rsp);
+  const std::vector<std::string> g{"g"};
+  kxadmin_user_create3(ctx.get(), "zarnd/h2", "d", "c", "s", "p", 1, g, 0, 1, rsp);
+  kxadmin_user_create3(ctx.get(), "zarnd/h1", "d", "c", "s", "p", 1, g, 0, 1, rsp);
+  kxadmin_acl_setgroup(ctx.get(), "alpha", "g", "Tr", rsp);
+  kxadmin_action_create(ctx.get(), "X", "l", "t", rsp);
+
+  EXPECT_EQ(run_on_store({"acl", "list"}).out, "alpha\nzeta\n");
+  EXPECT_EQ(run_on_store({"acl", "show", "alpha"}).out, "group g Tr\n");
+  EXPECT_EQ(run_on_store({"user", "list", "zarnd/*"}).out, "zarnd/h1\nzarnd/h2\n");
+  EXPECT_EQ(run_on_store({"group", "show", "g"}).out, "dn cn=g\ncn g\nmember zarnd/h1\nmember zarnd/h2\n");
+  EXPECT_EQ(run_on_store({"action", "list"}).out, "X\n");
+  EXPECT_EQ(run_on_store({"objectspace", "list"}).out, "");
+  const RunResult missing = run_on_store({"group", "show", "nope"});
+  EXPECT_EQ(missing.exit_status, 1);
+  EXPECT_NE(missing.err.find("nope"), std::string::npos);
+  EXPECT_NE(run_on_store({"dump"}).out.find("acl name=\"zeta\"\n"), std::string::npos);
+}
+
+// The fault is set by the tool in its own process and met by the library here.
+TEST_F(ToolTest, FaultsReachTheLibraryInAnotherProcess) {
+  init_store();
+  ASSERT_EQ(run_on_store({"fault", "kxadmin_acl_create", "b", "--code", "0x1357", "--reason", "1", "--count", "2"})
+                .exit_status,
+            0);
+  EXPECT_EQ(run_on_store({"fault", "list"}).out, "kxadmin_acl_create b --code 0x00001357 --reason 1 --count 2\n");
+  kxadmin_set_store_path(store);
+  kxadmin_context_t ctx;
+  kxadmin_response_t rsp;
+  ASSERT_EQ(kxadmin_context_createdefault("sec_master", kxtest::SEC_MASTER_PWD, ctx, rsp), 1);
+  kxadmin_set_store_path(std::nullopt);
+  EXPECT_EQ(kxadmin_acl_create(ctx.get(), "a", rsp), 1);
+  EXPECT_EQ(kxadmin_acl_create(ctx.get(), "b", rsp), 0);
+  EXPECT_EQ(kxadmin_response_getcode(rsp.get(), 0), 0x1357u);
+  EXPECT_EQ(kxadmin_response_getreason(rsp.get()), 1);
+  EXPECT_EQ(run_on_store({"acl", "list"}).out, "a\nb\n");
+  EXPECT_EQ(run_on_store({"fault", "list"}).out, "kxadmin_acl_create b --code 0x00001357 --reason 1 --count 1\n");
+
+  ASSERT_EQ(run_on_store({"fault", "clear"}).exit_status, 0);
+  EXPECT_EQ(run_on_store({"fault", "list"}).out, "");
+}
+
+}  // namespace
