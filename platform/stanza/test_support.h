@@ -1,0 +1,53 @@
+// Temporary directories and whole-file helpers for the stanza tests.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace stz::testing {
+
+class TempDir {
+ public:
+  TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "stz_test.XXXXXX").string();
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    if (::mkdtemp(name.data()) != nullptr) path_ = name.data();
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  ~TempDir() {
+    std::error_code ignored;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+  }
+  std::string file(const std::string& name) const { return path_ + "/" + name; }
+  std::size_t entryCount() const {
+    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(path_), {}));
+  }
+
+ private:
+  std::string path_;
+};
+
+inline void writeFile(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+inline std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+inline struct stat statOf(const std::string& path) {
+  struct stat info {};
+  ::lstat(path.c_str(), &info);
+  return info;
+}
+
+}  // namespace stz::testing
