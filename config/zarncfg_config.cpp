@@ -15,6 +15,7 @@
 #include "zarncfg_config_stanza.h"
 #include "zarncfg_config_steps.h"
 #include "zarncfg_kernel.h"
+#include "zarncfg_process.h"
 #include "zarncfg_report.h"
 #include "zarncfg_strings.h"
 

@@ -2,7 +2,7 @@
 // off, the start links; a reconfiguration only ever changes the start links.
 #include "zarncfg_config_autostart.h"
 
-#include "zarncfg_config_pending.h"
+#include "zarncfg_process.h"
 #include "zarncfg_report.h"
 
 AutostartPlan zarncfg_autostart_plan(bool already_configured, bool autostart_given, bool autostart_on) {
