@@ -29,6 +29,10 @@ namespace {
 // configuration back, so the exit routine leaves every file alone.
 bool backups_taken = false;
 
+// Until logging is set up nothing but the set-up's own message on standard
+// error can explain the failure.
+bool logging_ready = false;
+
 constexpr const char* kVdrteMarker = "/opt/Varden/.configure/VDRTE-VD";
 constexpr const char* kVdConf = "/opt/Varden/etc/vd.conf";
 
@@ -62,7 +66,7 @@ std::string current_directory() {
   }
   if (status == 0) {
     print_and_trace(msg_id(315));
-  } else if (status != STATUS_INFO_SERVED) {
+  } else if (status != STATUS_INFO_SERVED && logging_ready) {
     if (backups_taken) zarncfg_restore_conf_files();
     log_msg(SUB_UTIL, VD_ATTR_ERROR, msg_id(21), ZARNCFG_LOG_FILE);
     vd_printf(msg_id(21), ZARNCFG_LOG_FILE);
@@ -175,6 +179,7 @@ int main(int argc, char** argv) {
   vd_msgid_t status = 0;
   zarncfg_svc_initialize(run.args[0], status);
   if (status != 0) finish(run, status);
+  logging_ready = true;
   log_notice(msg_id(17), run.args[0]);
   if (zarncfg_verify_root_user(status) == 0) finish(run, status);
   zarncfg_backup_conf_files();
@@ -193,7 +198,7 @@ int main(int argc, char** argv) {
   trace(msg_id(301), ZARNCFG_WORK_DIR);
   zarncfg_is_vdrte_configured(status);
   if (status != 0) {
-    vd_printf(status);
+    print_and_log_error(status);
     finish(run, status);
   }
   print_and_trace(msg_id(310));

@@ -1,0 +1,28 @@
+// Laying out a simulated host.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace hostsim {
+
+// Where the build stages the installed product.
+std::filesystem::path default_product_dir();
+
+struct HostOptions {
+  std::string hostname = "zarnhost";
+  // Its contents are copied into the host as the installed files.
+  std::filesystem::path product = default_product_dir();
+  // A directory bind-mounted at /var/Varden on every run, so that several
+  // hosts share one policy store.  Created if missing.
+  std::optional<std::filesystem::path> shared_varden;
+  // Gives the host a /bin/rpm that reports this Varden runtime version.
+  std::optional<std::string> vdrte_version;
+};
+
+// Lays out a host in `dir`, which must be absent or empty.
+// Throws std::runtime_error.
+void create_host(const std::filesystem::path& dir, const HostOptions& opts);
+
+}  // namespace hostsim

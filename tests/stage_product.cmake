@@ -1,0 +1,8 @@
+# cmake -DSTAGE_DIR=... -DBUILD_DIR=... -P stage_product.cmake
+# A fresh stage each time, so that files the build no longer installs do not
+# linger in every host.
+file(REMOVE_RECURSE "${STAGE_DIR}")
+file(MAKE_DIRECTORY "${STAGE_DIR}")
+execute_process(
+  COMMAND ${CMAKE_COMMAND} -E env "DESTDIR=${STAGE_DIR}" ${CMAKE_COMMAND} --install "${BUILD_DIR}"
+  COMMAND_ERROR_IS_FATAL ANY)
