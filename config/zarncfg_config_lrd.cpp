@@ -1,0 +1,127 @@
+// The log router daemon: its stanza file, its own registration with the
+// policy server, and its XML configuration reset from the template.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "zarncfg_config.h"
+#include "zarncfg_certbind_command.h"
+#include "zarncfg_config_stanza.h"
+#include "zarncfg_report.h"
+#include "zarncfg_run_to_file.h"
+#include "zarncfg_strings.h"
+
+namespace {
+
+constexpr const char* kLrdXml = "/opt/zarn/etc/zarnlrd.xml";
+constexpr const char* kLrdXmlBackup = "/opt/zarn/etc/zarnlrd.xml.bak";
+constexpr const char* kLrdXmlTemplate = "/opt/zarn/etc/zarnlrd.xml.template";
+constexpr const char* kConfigOutput = "/tmp/.zarn_config";
+constexpr const char* kUnconfigOutput = "/tmp/.zarn_unconfig";
+constexpr const char* kLrdName = "zarnlrd";
+
+class Fd {
+ public:
+  explicit Fd(int fd) : fd_(fd) {}
+  ~Fd() {
+    if (fd_ >= 0) close(fd_);
+  }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+bool write_all(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t written = write(fd, data, size);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    data += written;
+    size -= static_cast<std::size_t>(written);
+  }
+  return true;
+}
+
+bool copy_file(const char* from, const char* to) {
+  const Fd in(open(from, O_RDONLY | O_CLOEXEC));
+  if (in.get() < 0) return false;
+  const Fd out(open(to, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644));
+  if (out.get() < 0) return false;
+  char buffer[8192];
+  while (true) {
+    const ssize_t got = read(in.get(), buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return false;
+    if (got == 0) return true;
+    if (!write_all(out.get(), buffer, static_cast<std::size_t>(got))) return false;
+  }
+}
+
+// No failure path: the daemon then keeps the XML it had.  The log says so.
+void reset_lrd_xml() {
+  if (access(kLrdXml, F_OK) == 0 && !copy_file(kLrdXml, kLrdXmlBackup)) {
+    log_free_text(std::string("The file ") + kLrdXml + " could not be copied to " + kLrdXmlBackup + ".");
+  }
+  if (!copy_file(kLrdXmlTemplate, kLrdXml)) {
+    log_free_text(std::string("The file ") + kLrdXmlTemplate + " could not be copied to " + kLrdXml + ".");
+  }
+}
+
+void set_lrd_state(vd_msgid_t& status) {
+  status = 0;
+  auto file = zarncfg_create_stanza(ZARNLRD_CONF, status);
+  if (!file) return;
+  trace(msg_id(330), kLrdName, ZARNLRD_CONF);
+  stzAddStanza(*file, kLrdName);
+  if (file->error != 0) {
+    status = msg_id(1306);
+    print_and_log_error(msg_id(1306), kLrdName, ZARNLRD_CONF);
+    return;
+  }
+  trace(msg_id(331), "on", ZARNLRD_CONF);
+  stzAddEntry(*file, "state", "on");
+  if (file->error != 0) {
+    status = msg_id(1310);
+    print_and_log_error(msg_id(1310), "state", kLrdName, ZARNLRD_CONF);
+    return;
+  }
+  stzFileClose(std::move(file));
+}
+
+}  // namespace
+
+void zarncfg_configure_zarnlrd(int request, ConfigRecord& record, int&, vd_msgid_t& status) {
+  FunctionTrace scope("zarncfg_configure_zarnlrd");
+  zarncfg_build_config_file(ZARNLRD_CONF, record, config_stanza_option_map, status);
+  if (status != 0) return;
+  if (request == 1 && is_lrd_configured(record)) {
+    print_and_trace(msg_id(337));
+    return;
+  }
+  vd_printf(msg_id(335));
+  if (zarncfg_run_shell_to_file(zarnlrd_config_command(record[IDX_SEC_MASTER_PWD].text()), kConfigOutput) != 0) {
+    status = msg_id(1391);
+    print_and_log_error(msg_id(1391));
+    return;
+  }
+  set_lrd_state(status);
+  if (status != 0) return;
+  reset_lrd_xml();
+}
+
+void zarncfg_unconfig_zarnlrd(const std::string& password, int& lrd_status, vd_msgid_t& status) {
+  FunctionTrace scope("zarncfg_unconfig_zarnlrd");
+  vd_printf(msg_id(336));
+  if (zarncfg_run_shell_to_file(zarnlrd_unconfig_command(password), kUnconfigOutput) != 0) {
+    lrd_status += 1;
+    status = msg_id(1394);
+    print_and_log_error(msg_id(1394));
+    return;
+  }
+  std::remove(ZARNLRD_CONF);
+}

@@ -1,0 +1,49 @@
+// Password files live only for one command: mkstemp gives them mode 0600
+// and a name nobody can predict, and the destructor removes them on every
+// path, including the early returns of a failed step.
+#include "zarncfg_password_file.h"
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <vector>
+
+#include "zarncfg_report.h"
+
+PasswordFile::PasswordFile(vd_msgid_t& status, std::string name_template) {
+  std::vector<char> name(name_template.begin(), name_template.end());
+  name.push_back('\0');
+  fd_ = mkostemp(name.data(), O_CLOEXEC);
+  if (fd_ < 0) {
+    status = msg_id(1340);
+    print_and_log_error(msg_id(1340), name_template);
+    return;
+  }
+  path_ = name.data();
+}
+
+PasswordFile::~PasswordFile() {
+  close();
+  if (!path_.empty()) unlink(path_.c_str());
+}
+
+bool PasswordFile::add_line(std::string_view password) {
+  if (fd_ < 0) return false;
+  std::string line(password);
+  line += '\n';
+  std::string_view rest = line;
+  while (!rest.empty()) {
+    const ssize_t written = write(fd_, rest.data(), rest.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    rest.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+void PasswordFile::close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}

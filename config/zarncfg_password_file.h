@@ -1,0 +1,32 @@
+// A temporary file that hands passwords to a tool on its standard input.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "zarncfg_msg.h"
+
+inline constexpr const char* PASSWORD_FILE_TEMPLATE = "/opt/zarn/etc/XXXXXX";
+
+// Created with mkstemp (mode 0600) from a template, removed when the object
+// goes away, whatever path the caller takes.
+class PasswordFile {
+ public:
+  // On failure prints and logs ZRNCF1340E and sets the status; path() is
+  // then empty.
+  explicit PasswordFile(vd_msgid_t& status, std::string name_template = PASSWORD_FILE_TEMPLATE);
+  ~PasswordFile();
+  PasswordFile(const PasswordFile&) = delete;
+  PasswordFile& operator=(const PasswordFile&) = delete;
+
+  bool is_open() const { return fd_ >= 0; }
+  const std::string& path() const { return path_; }
+  // Writes the password and a newline; false when the write fails.
+  bool add_line(std::string_view password);
+  // Closes the file (the tool reads it by name); it stays until destruction.
+  void close();
+
+ private:
+  std::string path_;
+  int fd_ = -1;
+};

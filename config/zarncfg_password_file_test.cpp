@@ -1,0 +1,57 @@
+#include "zarncfg_password_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+class PasswordFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char name[] = "/tmp/zarncfg_pwtest_XXXXXX";
+    ASSERT_NE(mkdtemp(name), nullptr);
+    dir_ = name;
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  std::string dir_;
+};
+
+TEST_F(PasswordFileTest, HoldsOneLinePerPasswordWithMode0600AndIsRemoved) {
+  std::string path;
+  {
+    vd_msgid_t status = 0;
+    PasswordFile file(status, dir_ + "/XXXXXX");
+    ASSERT_EQ(status, 0u);
+    ASSERT_TRUE(file.is_open());
+    path = file.path();
+    EXPECT_EQ(std::filesystem::path(path).parent_path(), dir_);
+    EXPECT_TRUE(file.add_line("first"));
+    EXPECT_TRUE(file.add_line("second one"));
+    file.close();
+    struct stat st {};
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    std::ifstream in(path);
+    std::stringstream content;
+    content << in.rdbuf();
+    EXPECT_EQ(content.str(), "first\nsecond one\n");
+  }
+  EXPECT_FALSE(std::filesystem::exists(path));
+  EXPECT_TRUE(std::filesystem::is_empty(dir_));
+}
+
+TEST_F(PasswordFileTest, FailureSetsTheStatusAndLeavesNothing) {
+  vd_msgid_t status = 0;
+  PasswordFile file(status, dir_ + "/missing/XXXXXX");
+  EXPECT_EQ(status, msg_id(1340));
+  EXPECT_FALSE(file.is_open());
+  EXPECT_TRUE(file.path().empty());
+  EXPECT_FALSE(file.add_line("x"));
+}
+
+}  // namespace

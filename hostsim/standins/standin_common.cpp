@@ -1,0 +1,76 @@
+// Shared by the stand-ins: the invocation log and the failure switches that
+// let a test make any tool fail.
+#include "standin_common.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+class Fd {
+ public:
+  explicit Fd(int fd) : fd_(fd) {}
+  ~Fd() {
+    if (fd_ >= 0) close(fd_);
+  }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+bool write_all(int fd, std::string_view data) {
+  while (!data.empty()) {
+    const ssize_t written = write(fd, data.data(), data.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    data.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+bool write_with_flags(const std::string& path, std::string_view content, int flags, unsigned mode) {
+  const Fd fd(open(path.c_str(), flags | O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, mode));
+  return fd.get() >= 0 && write_all(fd.get(), content);
+}
+
+}  // namespace
+
+bool standin_write_file(const std::string& path, const std::string& content, unsigned mode) {
+  return write_with_flags(path, content, O_TRUNC, mode);
+}
+
+bool standin_append_line(const std::string& path, const std::string& line, unsigned mode) {
+  return write_with_flags(path, line + "\n", O_APPEND, mode);
+}
+
+void standin_record_invocation(int argc, char** argv) {
+  mkdir(STANDIN_RUN_DIR, 0755);
+  std::string line;
+  for (int i = 0; i < argc; ++i) {
+    if (i > 0) line += ' ';
+    line += argv[i];
+  }
+  standin_append_line(std::string(STANDIN_RUN_DIR) + "/standins.log", line, 0600);
+}
+
+std::optional<int> standin_requested_failure(std::string_view name) {
+  const std::string path = std::string(STANDIN_RUN_DIR) + "/fail." + std::string(name);
+  std::ifstream in(path);
+  if (!in) return std::nullopt;
+  int code = 1;
+  if (!(in >> code)) code = 1;
+  return code;
+}
+
+std::optional<int> standin_begin(int argc, char** argv, std::string_view fail_name) {
+  standin_record_invocation(argc, argv);
+  return standin_requested_failure(fail_name);
+}
