@@ -13,7 +13,7 @@
 #include "zarncfg_strings.h"
 
 int zarncfg_isVD37() {
-  return zarncfg_run_shell("/bin/rpm -q -a | grep -i VDRTE-VD | grep \"3\\.7\" >/dev/null 2>&1") == 0 ? 1 : 0;
+  return zarncfg_run_shell("/bin/rpm -q -a | grep -i VDRTE-VD | grep \"3\\.7\" >/dev/null 2>&1", true) == 0 ? 1 : 0;
 }
 
 namespace {

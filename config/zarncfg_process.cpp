@@ -71,11 +71,15 @@ void log_in_pieces(const std::string& line) {
 
 }  // namespace
 
-int zarncfg_run_shell(const std::string& command) {
+int zarncfg_run_shell(const std::string& command, bool quiet_errors) {
   std::fflush(nullptr);
   const pid_t child = fork();
   if (child < 0) return -1;
   if (child == 0) {
+    if (quiet_errors) {
+      const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+      if (null >= 0) dup2(null, STDERR_FILENO);
+    }
     execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
     _exit(kShellNotStarted);
   }
