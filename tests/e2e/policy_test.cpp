@@ -1,0 +1,427 @@
+// End to end: the product's default policy loaded by the installed zarncfg
+// into one policy store that several simulated hosts share, with the policy
+// files the product installs, and the roll-back of what a failed run applied.
+#include <stdlib.h>
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <stdexcept>
+
+#include "e2e/host_fixture.h"
+
+namespace e2e {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kPwd = "Secr3tMaster";
+constexpr const char* kCert = "/etc/ssl/zarn-ca.pem";
+constexpr const char* kKxadmin = "/opt/Varden/bin/kxadmin ";
+
+constexpr const char* kOnceOnly = "/opt/zarn/etc/brevik.once-only";
+constexpr const char* kU3800 = "/opt/zarn/etc/brevik.once-only.u3800";
+constexpr const char* kU4100 = "/opt/zarn/etc/brevik.once-only.u4100";
+constexpr const char* kPerPolicy = "/opt/zarn/etc/brevik.per-policy";
+constexpr const char* kPerMachine = "/opt/zarn/etc/brevik.per-machine";
+
+const std::map<std::string, std::string> kAnnouncement = {
+    {kOnceOnly, "Registering the Zarn product policy. \n"},
+    {kU3800, "Registering the brevik.once-only.u3800 policy updates. \n"},
+    {kU4100, "Registering the brevik.once-only.u4100 policy updates. \n"},
+    {kPerPolicy, "Registering the policy-specific policy information. \n"},
+    {kPerMachine, "Registering the machine-specific policy information. \n"},
+};
+
+const std::string kHead =
+    "Gathering information. \n"
+    "Processing the current configuration files. \n"
+    "Processing the command line. \n"
+    "Validating the information. \n"
+    "Configuring Zarn. \n"
+    "Configuring the ZARND daemon. \n"
+    "Initializing the Varden Policy Server context. \n";
+const std::string kRegistering = "Registering with Varden Policy Server. This may take a few minutes. \n";
+const std::string kTcb = "Initializing the ZARND daemon's Trusted Computing Base.\n";
+const std::string kTail =
+    "Configuring the ZARNAUDITD daemon. \n"
+    "Configuring the ZARNWDD daemon. \n"
+    "Configuring the kernel extensions. \n"
+    "The configuration process completed successfully. \n";
+const std::string kRollBack = "Unregistering Varden Policy Server and policy-specific information.\n";
+const std::string kUnregistering = "Unregistering with Varden Policy Server. \n";
+const std::string kFailed =
+    "ZRNCF0021E   The configuration process did not complete successfully. \n"
+    "See /var/zarn/log/msg__zarncfg.log for details.\n";
+
+// A directory under /tmp that the hosts share as /var/Varden.
+class SharedDir {
+ public:
+  SharedDir() {
+    std::string name = "/tmp/zarn-varden.XXXXXX";
+    if (::mkdtemp(name.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = name;
+  }
+  ~SharedDir() {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+  }
+  SharedDir(const SharedDir&) = delete;
+  SharedDir& operator=(const SharedDir&) = delete;
+  const fs::path& path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+// Commands in a policy file: lines left with something once comments are cut.
+std::size_t commands_in(const std::string& text) {
+  std::istringstream in(text);
+  std::size_t count = 0;
+  for (std::string line; std::getline(in, line);) {
+    line = line.substr(0, line.find('#'));
+    if (line.find_first_not_of(" \t") != std::string::npos) ++count;
+  }
+  return count;
+}
+
+std::size_t count_of(const std::string& text, const std::string& part) {
+  std::size_t n = 0;
+  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++n;
+  return n;
+}
+
+// The dump without the given lines (each must be there once).
+std::string without_lines(std::string dump, const std::vector<std::string>& lines) {
+  for (const auto& line : lines) {
+    const auto at = dump.find(line + "\n");
+    if (at == std::string::npos) return "missing line: " + line;
+    dump.erase(at, line.size() + 1);
+  }
+  return dump;
+}
+
+class PolicyTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    shared_ = std::make_unique<SharedDir>();
+    TempHost& first = add_host("zarnhost");
+    const auto init = first.sh(std::string(kKxadmin) + "init --sec-master-pwd " + kPwd);
+    ASSERT_EQ(init.exit_status, 0) << describe(init);
+  }
+  void TearDown() override {
+    hosts_.clear();
+    shared_.reset();
+  }
+
+  TempHost& add_host(const std::string& name) {
+    hostsim::HostOptions options;
+    options.hostname = name;
+    options.shared_varden = shared_->path() / "varden";
+    TempHost& h = *hosts_.emplace_back(std::make_unique<TempHost>(options));
+    h.write_file(kCert, "-----BEGIN CERTIFICATE-----\nZARN TEST CA\n-----END CERTIFICATE-----\n");
+    return h;
+  }
+  TempHost& first() { return *hosts_.front(); }
+
+  hostsim::RunResult configure(const TempHost& h, const std::string& branch = "brevik1") {
+    return h.zarncfg({"-ldap_ssl_cacert", kCert, "-branch", branch, "-suffix", "o=zarn", "-sec_master_pwd", kPwd});
+  }
+  void configure_ok(const TempHost& h, const std::string& branch = "brevik1") {
+    const auto r = configure(h, branch);
+    ASSERT_EQ(r.exit_status, 0) << describe(r);
+  }
+
+  // A kxadmin command on the shared store, through the first host.
+  std::string kx(const std::string& args) {
+    const auto r = first().sh(kKxadmin + args);
+    EXPECT_EQ(r.exit_status, 0) << args << "\n" << describe(r);
+    return r.out;
+  }
+  std::string dump() { return kx("dump"); }
+
+  // What processing the file prints when every command applies.
+  std::string loaded(const TempHost& h, const std::string& file) {
+    return kAnnouncement.at(file) + std::string(commands_in(h.read_file(file)), '.') + "\n";
+  }
+  std::size_t commands(const TempHost& h, std::initializer_list<const char*> files) {
+    std::size_t n = 0;
+    for (const char* f : files) n += commands_in(h.read_file(f));
+    return n;
+  }
+  std::string invocations(const TempHost& h) {
+    return h.exists("/var/zarn/run/standins.log") ? h.read_file("/var/zarn/run/standins.log") : "";
+  }
+
+ private:
+  std::unique_ptr<SharedDir> shared_;
+  std::vector<std::unique_ptr<TempHost>> hosts_;
+};
+
+TEST_F(PolicyTest, FirstMachineOnAFreshServerLoadsAllFiveFiles) {
+  const TempHost& h = first();
+  const auto r = configure(h);
+
+  EXPECT_EQ(r.out, kHead + kRegistering + loaded(h, kOnceOnly) + loaded(h, kU3800) + loaded(h, kU4100) +
+                       loaded(h, kPerPolicy) + loaded(h, kPerMachine) + kTcb + kTail)
+      << describe(r);
+  EXPECT_EQ(r.exit_status, 0);
+  EXPECT_EQ(kx("objectspace list"), "/BREVIK\n/BREVIK/brevik1\n");
+  const std::string acls = kx("acl list");
+  for (const char* acl : {"brevik-exec-open", "brevik-default-password", "brevik-brevik1-hosts"}) {
+    EXPECT_NE(acls.find(std::string(acl) + "\n"), std::string::npos) << acl << "\n" << acls;
+  }
+  EXPECT_EQ(kx("user list 'zarnd/*'"), "zarnd/zarnhost\n");
+  EXPECT_NE(kx("group show brevik-servers").find("member zarnd/zarnhost\n"), std::string::npos);
+  EXPECT_NE(kx("acl show brevik-brevik1-hosts").find("user zarnd/zarnhost Tr\n"), std::string::npos);
+  // Only registration added the daemon user; the files themselves made their
+  // decisions without the lists failing.
+  EXPECT_EQ(h.log_text().find("already exists in the objectspace"), std::string::npos);
+}
+
+TEST_F(PolicyTest, SecondMachineOnTheSameBranchLoadsOnlyItsOwnFile) {
+  configure_ok(first());
+  TempHost& second = add_host("zarnhost2");
+
+  const auto r = configure(second);
+
+  EXPECT_EQ(r.out, kHead + kRegistering + loaded(second, kPerMachine) + kTcb + kTail) << describe(r);
+  const std::string log = second.log_text();
+  EXPECT_NE(log.find("/BREVIK already exists in the objectspace. \n"
+                     "Registration of Zarn product policy has already been done.\n"),
+            std::string::npos)
+      << log;
+  EXPECT_NE(log.find("/BREVIK/brevik1 already exists in the objectspace. \n"
+                     "Registration of the policy-specific policy information has already been done.\n"),
+            std::string::npos);
+  EXPECT_EQ(kx("objectspace list"), "/BREVIK\n/BREVIK/brevik1\n");
+  EXPECT_EQ(kx("user list 'zarnd/*'"), "zarnd/zarnhost\nzarnd/zarnhost2\n");
+  EXPECT_NE(kx("group show brevik-servers").find("member zarnd/zarnhost\nmember zarnd/zarnhost2\n"),
+            std::string::npos);
+  EXPECT_NE(kx("acl show brevik-brevik1-hosts").find("user zarnd/zarnhost2 Tr\n"), std::string::npos);
+}
+
+// The branch "brevik" is a new branch although /BREVIK/brevik1 (its object
+// space name plus one character) exists.  The update files are skipped:
+// the first machine left their ACLs behind.
+TEST_F(PolicyTest, NewBranchOfAServerWithTheProductPolicy) {
+  configure_ok(first());
+  TempHost& other = add_host("zarnhost2");
+
+  const auto r = configure(other, "brevik");
+
+  EXPECT_EQ(r.out, kHead + kRegistering + loaded(other, kPerPolicy) + loaded(other, kPerMachine) + kTcb + kTail)
+      << describe(r);
+  EXPECT_NE(other.log_text().find("/BREVIK already exists in the objectspace. \n"), std::string::npos);
+  EXPECT_EQ(other.log_text().find("/BREVIK/brevik already exists"), std::string::npos);
+  EXPECT_EQ(kx("objectspace list"), "/BREVIK\n/BREVIK/brevik\n/BREVIK/brevik1\n");
+  EXPECT_NE(kx("acl show brevik-brevik-hosts").find("user zarnd/zarnhost2 Tr\n"), std::string::npos);
+}
+
+// A server loaded by an older release holds the product policy but not the
+// updates: a machine on a new branch brings them, in order.
+TEST_F(PolicyTest, NewBranchOfAnOlderServerAppliesTheUpdatesFirst) {
+  first().sh(std::string("rm ") + kU3800 + " " + kU4100);
+  configure_ok(first());
+  ASSERT_EQ(kx("acl list").find("brevik-exec-open"), std::string::npos);
+  TempHost& other = add_host("zarnhost2");
+
+  const auto r = configure(other, "brevik2");
+
+  EXPECT_EQ(r.out, kHead + kRegistering + loaded(other, kU3800) + loaded(other, kU4100) + loaded(other, kPerPolicy) +
+                       loaded(other, kPerMachine) + kTcb + kTail)
+      << describe(r);
+  const std::string acls = kx("acl list");
+  EXPECT_NE(acls.find("brevik-exec-open\n"), std::string::npos);
+  EXPECT_NE(acls.find("brevik-default-password\n"), std::string::npos);
+}
+
+// A failed listing counts as an empty one: the product file is tried again
+// and stops at its first command, so nothing of the server's policy changes.
+TEST_F(PolicyTest, FailedObjectSpaceListingStopsAtTheFirstCommand) {
+  configure_ok(first());
+  const std::string before = dump();
+  TempHost& second = add_host("zarnhost2");
+  kx("fault objectspace_list");
+
+  const auto r = configure(second);
+
+  EXPECT_EQ(r.out, kHead + kRegistering + kAnnouncement.at(kOnceOnly) + "\n" +
+                       "ZRNCF1353E   Varden command objectspace_create failed. \n" + kRollBack + "\n" +
+                       kUnregistering + kFailed)
+      << describe(r);
+  EXPECT_EQ(dump(), before);
+}
+
+TEST_F(PolicyTest, ReconfigurationAppliesNothing) {
+  const TempHost& h = first();
+  configure_ok(h);
+  const std::string before = dump();
+
+  const auto r = h.zarncfg({"-zarnd_logs", "9"});
+
+  EXPECT_EQ(r.exit_status, 0) << describe(r);
+  EXPECT_EQ(r.out,
+            "Gathering information. \nProcessing the current configuration files. \nProcessing the command line. \n"
+            "Validating the information. \nConfiguring Zarn. \nConfiguring the ZARND daemon. \n" +
+                kTail)
+      << describe(r);
+  EXPECT_EQ(dump(), before);
+  // Only the run just made: every file step reached says it was done before.
+  const std::string log = h.log_text();
+  const std::string run = log.substr(log.rfind("has begun."));
+  EXPECT_EQ(run.find("Initializing the Varden Policy Server context."), std::string::npos);
+  EXPECT_EQ(count_of(run, "Entering function zarncfg_process_kxadmin_file.\n"
+                          "The configuration process has been run previously.\n"),
+            5u)
+      << run;
+}
+
+TEST_F(PolicyTest, WrongSecurityMasterPasswordStopsBeforeRegistration) {
+  const TempHost& h = first();
+  const std::string before = dump();
+
+  const auto r = h.zarncfg({"-ldap_ssl_cacert", kCert, "-branch", "brevik1", "-suffix", "o=zarn", "-sec_master_pwd",
+                            "WrongMaster1"});
+
+  EXPECT_EQ(r.out, kHead +
+                       "ZRNCF1352E   Varden Policy Server context could not be established. \n"
+                       "ZRNCF1377E   The security master password specified was invalid.\n" +
+                       kRollBack + "\n" + kFailed)
+      << describe(r);
+  EXPECT_EQ(r.exit_status, 1);
+  EXPECT_EQ(invocations(h).find("certbind"), std::string::npos) << invocations(h);
+  EXPECT_EQ(dump(), before);
+}
+
+// The fourth command of the product file fails on the server: the three
+// before it and the registration are undone, the store is as it was.
+TEST_F(PolicyTest, FailingFourthCommandRollsBackTheFirstThree) {
+  const TempHost& h = first();
+  h.write_file(kOnceOnly,
+               "objectspace create /BREVIK \"Zarn product\" 14\n"
+               "action group create brevik-file   # file access\n"
+               "group create brevik-admins cn=brevik-admins,%SUFFIX% brevik-admins\n"
+               "acl create brevik-admin-acl\n"
+               "acl create brevik-never\n");
+  const std::string before = dump();
+  kx("fault acl_create brevik-admin-acl");
+
+  const auto r = configure(h);
+
+  EXPECT_EQ(r.out, kHead + kRegistering + kAnnouncement.at(kOnceOnly) + "...\n" +
+                       "ZRNCF1353E   Varden command acl_create failed. \n" + kRollBack + "...\n" + kUnregistering +
+                       kFailed)
+      << describe(r);
+  EXPECT_EQ(r.exit_status, 1);
+  EXPECT_EQ(dump(), before);
+  EXPECT_EQ(kx("user list 'zarnd/*'"), "");
+  EXPECT_TRUE(h.exists("/opt/zarn/etc/zarnd.conf.partial"));
+  EXPECT_TRUE(h.exists("/opt/zarn/etc/brevik.conf.partial"));
+  EXPECT_FALSE(h.exists("/opt/zarn/etc/zarnd.conf"));
+}
+
+// A failure after the whole policy was loaded on a fresh server: every
+// command of the five files is undone.  Every ACL and user that acl_modify
+// and user_modify changed was created in the same run, so the deletes take
+// those changes with them and the store is exactly as before.
+TEST_F(PolicyTest, FailureAfterLoadingRollsBackEveryCommand) {
+  const TempHost& h = first();
+  const std::string before = dump();
+  h.write_file("/var/zarn/run/fail.zarnd-T", "3");
+
+  const auto r = configure(h);
+
+  const std::size_t applied = commands(h, {kOnceOnly, kU3800, kU4100, kPerPolicy, kPerMachine});
+  EXPECT_EQ(r.out, kHead + kRegistering + loaded(h, kOnceOnly) + loaded(h, kU3800) + loaded(h, kU4100) +
+                       loaded(h, kPerPolicy) + loaded(h, kPerMachine) + kTcb +
+                       "ZRNCF1327E   The ZARND daemon failed with error code 3.\n" + kRollBack +
+                       std::string(applied, '.') + "\n" + kUnregistering + kFailed)
+      << describe(r);
+  EXPECT_EQ(r.exit_status, 1);
+  EXPECT_EQ(dump(), before);
+  EXPECT_EQ(h.log_text().find("ZRNCF1375E"), std::string::npos);
+}
+
+// A call that fails with reason 1 made its change: it is on the undo stack
+// and a later failure's roll-back removes what it made.
+TEST_F(PolicyTest, ReasonOneCountsAsAppliedAndIsRolledBack) {
+  const TempHost& h = first();
+  const std::string before = dump();
+  kx("fault acl_create brevik-admin-acl --reason 1 --code 0x1357");
+  h.write_file("/var/zarn/run/fail.zarnd-T", "3");
+
+  const auto r = configure(h);
+
+  const std::size_t applied = commands(h, {kOnceOnly, kU3800, kU4100, kPerPolicy, kPerMachine});
+  EXPECT_NE(r.out.find(loaded(h, kOnceOnly)), std::string::npos) << describe(r);
+  EXPECT_NE(r.out.find(kRollBack + std::string(applied, '.') + "\n"), std::string::npos) << describe(r);
+  EXPECT_EQ(r.exit_status, 1);
+  EXPECT_NE(h.log_text().find("and the error code 1357."), std::string::npos);
+  EXPECT_EQ(kx("fault list"), "");
+  EXPECT_EQ(dump(), before);
+}
+
+// On a server with the product policy but without the updates, the update
+// files change ACLs that the run did not create.  acl_modify has no inverse,
+// so a roll-back leaves exactly these changes behind: u3800 removes the
+// auditors' entry and the unauthenticated entry of brevik-resource-acl, u4100
+// the administrator's user entry of brevik-admin-acl and the any-other entry
+// of brevik-login-acl.  Everything else is as before.
+TEST_F(PolicyTest, RollBackLeavesAclChangesOnSurvivingAcls) {
+  first().sh(std::string("rm ") + kU3800 + " " + kU4100);
+  configure_ok(first());
+  const std::string before = dump();
+  TempHost& other = add_host("zarnhost2");
+  other.write_file("/var/zarn/run/fail.zarnd-T", "3");
+
+  const auto r = configure(other, "brevik2");
+
+  const std::size_t applied = commands(other, {kU3800, kU4100, kPerPolicy, kPerMachine});
+  EXPECT_NE(r.out.find(kRollBack + std::string(applied, '.') + "\n" + kUnregistering), std::string::npos)
+      << describe(r);
+  EXPECT_EQ(r.exit_status, 1);
+  const std::vector<std::string> left_behind = {
+      R"(acl_user acl="brevik-admin-acl" user="brevik-admin" perms="TArwxLS")",
+      R"(acl_group acl="brevik-resource-acl" grp="brevik-auditors" perms="Tr")",
+      R"(acl_special acl="brevik-login-acl" kind="any-other" perms="TL")",
+      R"(acl_special acl="brevik-resource-acl" kind="unauthenticated" perms="T")",
+  };
+  EXPECT_EQ(dump(), without_lines(before, left_behind));
+  EXPECT_EQ(kx("acl show brevik-resource-acl"),
+            "any-other T\ngroup brevik-admins TArwx\ngroup brevik-servers Tr\n");
+  EXPECT_EQ(kx("acl show brevik-login-acl"), "group brevik-admins TLS\n");
+}
+
+// Node names where one is the start of another (node1, node10) share the
+// daemon user look-up prefix; each machine must still name its own user.
+TEST_F(PolicyTest, TenHostsOnTwoBranches) {
+  std::string outputs;
+  for (int i = 10; i >= 1; --i) {
+    const std::string name = "node" + std::to_string(i);
+    TempHost& h = add_host(name);
+    const auto r = configure(h, i % 2 == 0 ? "east" : "west");
+    ASSERT_EQ(r.exit_status, 0) << name << "\n" << describe(r);
+    outputs += r.out;
+  }
+  EXPECT_EQ(count_of(outputs, kAnnouncement.at(kOnceOnly)), 1u);
+  EXPECT_EQ(count_of(outputs, kAnnouncement.at(kU3800)), 1u);
+  EXPECT_EQ(count_of(outputs, kAnnouncement.at(kU4100)), 1u);
+  EXPECT_EQ(count_of(outputs, kAnnouncement.at(kPerPolicy)), 2u);
+  EXPECT_EQ(count_of(outputs, kAnnouncement.at(kPerMachine)), 10u);
+  EXPECT_EQ(kx("objectspace list"), "/BREVIK\n/BREVIK/east\n/BREVIK/west\n");
+  EXPECT_EQ(kx("user list 'zarnd/*'"),
+            "zarnd/node1\nzarnd/node10\nzarnd/node2\nzarnd/node3\nzarnd/node4\nzarnd/node5\nzarnd/node6\n"
+            "zarnd/node7\nzarnd/node8\nzarnd/node9\n");
+  EXPECT_EQ(count_of(kx("group show brevik-servers"), "member zarnd/node"), 10u);
+  EXPECT_EQ(kx("acl show brevik-east-hosts"),
+            "group brevik-admins TArwxLS\ngroup brevik-servers Tr\nuser zarnd/node10 Tr\nuser zarnd/node2 Tr\n"
+            "user zarnd/node4 Tr\nuser zarnd/node6 Tr\nuser zarnd/node8 Tr\n");
+  EXPECT_EQ(kx("acl show brevik-west-hosts"),
+            "group brevik-admins TArwxLS\ngroup brevik-servers Tr\nuser zarnd/node1 Tr\nuser zarnd/node3 Tr\n"
+            "user zarnd/node5 Tr\nuser zarnd/node7 Tr\nuser zarnd/node9 Tr\n");
+}
+
+}  // namespace
+}  // namespace e2e
