@@ -1,6 +1,8 @@
 #include "zarncfg_config_stanza.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -8,6 +10,28 @@
 #include <sstream>
 
 namespace {
+
+// Makes every write past `limit` bytes fail with EFBIG while it lives: a
+// write-back failure that root cannot bypass.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t limit) {
+    ::getrlimit(RLIMIT_FSIZE, &saved_);
+    old_handler_ = ::signal(SIGXFSZ, SIG_IGN);
+    const struct rlimit lowered {limit, saved_.rlim_max};
+    ::setrlimit(RLIMIT_FSIZE, &lowered);
+  }
+  ~FileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &saved_);
+    ::signal(SIGXFSZ, old_handler_);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  struct rlimit saved_ {};
+  sighandler_t old_handler_ = SIG_DFL;
+};
 
 class ConfigStanzaTest : public ::testing::Test {
  protected:
@@ -88,6 +112,32 @@ TEST_F(ConfigStanzaTest, StateEntryIsAddedToItsStanza) {
   zarncfg_set_config_state("on", path_, "zarncfg", "state", status);
   EXPECT_EQ(status, 0u);
   EXPECT_EQ(read(), "[zarncfg]\nsuffix = o=zarn\nstate = on\n");
+}
+
+TEST_F(ConfigStanzaTest, FailedWriteBackFailsTheFileWithItsStatus) {
+  write("[zarnd]\nkmsg-handler-threads = 2\n");
+  ConfigRecord record{};
+  set(record, 16, "8");
+  vd_msgid_t status = 0;
+  int written = 1;
+  {
+    FileSizeLimit limit(1);
+    written = zarncfg_build_config_file(path_, record, map_, status);
+  }
+  EXPECT_EQ(written, 0);
+  EXPECT_EQ(status, msg_id(1305));
+  EXPECT_EQ(read(), "[zarnd]\nkmsg-handler-threads = 2\n");
+}
+
+TEST_F(ConfigStanzaTest, FailedWriteBackOfTheStateEntryFailsIt) {
+  write("[zarncfg]\nsuffix = o=zarn\n");
+  vd_msgid_t status = 0;
+  {
+    FileSizeLimit limit(1);
+    zarncfg_set_config_state("on", path_, "zarncfg", "state", status);
+  }
+  EXPECT_EQ(status, msg_id(1305));
+  EXPECT_EQ(read(), "[zarncfg]\nsuffix = o=zarn\n");
 }
 
 }  // namespace
