@@ -90,7 +90,7 @@ void set_lrd_state(vd_msgid_t& status) {
     print_and_log_error(msg_id(1310), "state", kLrdName, ZARNLRD_CONF);
     return;
   }
-  stzFileClose(std::move(file));
+  zarncfg_close_stanza(std::move(file), status);
 }
 
 }  // namespace

@@ -29,6 +29,17 @@ std::unique_ptr<StanzaFile> zarncfg_create_stanza(const std::string& path, vd_ms
   return file;
 }
 
+bool zarncfg_close_stanza(std::unique_ptr<StanzaFile> file, vd_msgid_t& status) {
+  // The edits reach the disk only here; a write-back that fails leaves the
+  // file as it was, and the step must fail with it.
+  const int code = stzFileClose(std::move(file));
+  if (code == 0) return true;
+  log_free_text(stzErrorText(code) + "\n");
+  print_and_log_error(msg_id(1305), code);
+  status = msg_id(1305);
+  return false;
+}
+
 namespace {
 
 bool row_belongs_to(const StanzaOptionMap& row, const std::string& path) {
@@ -98,8 +109,7 @@ int zarncfg_build_config_file(const std::string& path, const ConfigRecord& recor
   // Dropping the handle unclosed discards the edits, so a failed file stays
   // as it was.
   if (status != 0) return 0;
-  stzFileClose(std::move(file));
-  return 1;
+  return zarncfg_close_stanza(std::move(file), status) ? 1 : 0;
 }
 
 void zarncfg_set_config_state(const std::string& value, const std::string& path, const std::string& stanza,
@@ -109,7 +119,7 @@ void zarncfg_set_config_state(const std::string& value, const std::string& path,
   auto file = zarncfg_create_stanza(path, status);
   if (!file) return;
   if (!add_entry(*file, path, stanza, entry, value, status)) return;
-  stzFileClose(std::move(file));
+  zarncfg_close_stanza(std::move(file), status);
 }
 
 void zarncfg_configure_brevik(const ConfigRecord& record, vd_msgid_t& status) {

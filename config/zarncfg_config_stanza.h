@@ -13,6 +13,9 @@ void zarncfg_create_file(const std::string& path, vd_msgid_t& status);
 // The file opened for update, created first when absent; none with
 // ZRNCF1305E when it cannot be opened.
 std::unique_ptr<StanzaFile> zarncfg_create_stanza(const std::string& path, vd_msgid_t& status);
+// Writes the edits back; a failed write-back prints and logs ZRNCF1305E with
+// the library code, sets the status and returns false.
+bool zarncfg_close_stanza(std::unique_ptr<StanzaFile> file, vd_msgid_t& status);
 // Adds the set and removes the deleted options of the rows that belong to
 // the path; 1 when every row was handled, 0 after a failed edit.
 int zarncfg_update_stanza(const std::string& path, StanzaFile& file, const ConfigRecord& record,
