@@ -45,6 +45,14 @@ void report_invalid_line(const std::string& line, const std::string& path, vd_ms
 
 // Prepares, parses and applies one line; false when the file must stop.
 // Errors quote the line as written, before placeholders put passwords in.
+// The look-up of this machine's daemon user reports nothing itself; without
+// this the run would end with no word of what failed.
+void report_missing_machine_user() {
+  vd_printf(msg_id(13));
+  print_and_log_error(msg_id(1387));
+  vd_printf(msg_id(13));
+}
+
 bool apply_line(const std::string& raw, const std::string& path, const ConfigRecord& record,
                 std::string_view program, vd_msgid_t& status) {
   // Longer lines are outside the format; cutting them into pieces would
@@ -61,6 +69,7 @@ bool apply_line(const std::string& raw, const std::string& path, const ConfigRec
     return false;
   }
   zarncfg_kxadmin_replace_string(line, record, program, status);
+  if (status == msg_id(1387)) report_missing_machine_user();
   if (status != 0) return false;
   AdminCommand cmd;
   if (zarncfg_parse_kxadmin(cmd, line, path) != 0) {

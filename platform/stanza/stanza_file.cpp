@@ -9,6 +9,7 @@
 #include "file_read.h"
 #include "stanza_document.h"
 #include "stanza_error.h"
+#include "write_fault.h"
 
 struct StanzaFileState {
   StanzaFileState(std::string path_, bool for_update_, stz::Document document_)
@@ -156,6 +157,9 @@ int stzFileClose(std::unique_ptr<StanzaFile> file) {
   }
   const StanzaFileState& state = *file->state;
   if (!state.for_update || !state.changed) return 0;
+  if (stz::writeFaultRequested(state.path)) {
+    return static_cast<int>(stz::rememberFailure(STZ_E_WRITE, state.path, ": cannot write back: injected fault"));
+  }
   std::string why;
   if (!stz::replaceFileAtomically(state.path, state.document.serialize(), why)) {
     return static_cast<int>(stz::rememberFailure(STZ_E_WRITE, state.path, ": cannot write back: " + why));
