@@ -13,6 +13,7 @@
 #include "zarncfg_kxcommon.h"
 #include "zarncfg_parse_cl.h"
 #include "zarncfg_parse_rspfile.h"
+#include "zarncfg_password_file.h"
 #include "zarncfg_process.h"
 #include "zarncfg_prompt.h"
 #include "zarncfg_report.h"
@@ -184,6 +185,7 @@ int main(int argc, char** argv) {
   if (zarncfg_verify_root_user(status) == 0) finish(run, status);
   zarncfg_backup_conf_files();
   backups_taken = true;
+  zarncfg_remove_stale_password_files();
 
   zarncfg_request_usage(run.args, msg_id(141), config_option_def, 2, status);
   if (status != 0) {

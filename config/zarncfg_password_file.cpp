@@ -3,7 +3,9 @@
 // path, including the early returns of a failed step.
 #include "zarncfg_password_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -46,4 +48,18 @@ bool PasswordFile::add_line(std::string_view password) {
 void PasswordFile::close() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
+}
+
+void zarncfg_remove_stale_password_files(const std::string& directory) {
+  DIR* dir = opendir(directory.c_str());
+  if (dir == nullptr) return;
+  const std::string_view prefix = PASSWORD_FILE_PREFIX;
+  while (const dirent* entry = readdir(dir)) {
+    const std::string_view name = entry->d_name;
+    if (!name.starts_with(prefix) || name.size() != prefix.size() + 6) continue;
+    const std::string path = directory + "/" + std::string(name);
+    struct stat info {};
+    if (lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) unlink(path.c_str());
+  }
+  closedir(dir);
 }

@@ -6,7 +6,13 @@
 
 #include "zarncfg_msg.h"
 
-inline constexpr const char* PASSWORD_FILE_TEMPLATE = "/opt/zarn/etc/XXXXXX";
+inline constexpr const char* PASSWORD_FILE_DIRECTORY = "/opt/zarn/etc";
+inline constexpr const char* PASSWORD_FILE_PREFIX = ".zarncfg-pw.";
+inline constexpr const char* PASSWORD_FILE_TEMPLATE = "/opt/zarn/etc/.zarncfg-pw.XXXXXX";
+
+// Removes password files that a run killed while its tool ran left behind.
+// No destructor runs after SIGKILL, so every run of the program sweeps them.
+void zarncfg_remove_stale_password_files(const std::string& directory = PASSWORD_FILE_DIRECTORY);
 
 // Created with mkstemp (mode 0600) from a template, removed when the object
 // goes away, whatever path the caller takes.

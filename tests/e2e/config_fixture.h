@@ -124,7 +124,7 @@ inline void expect_no_password_left(const TempHost& h) {
   const auto found = h.sh(std::string("grep -rl -- '") + kPwd + "' /var/zarn/log /tmp /var/zarn/zarncfg /opt/zarn/etc");
   EXPECT_EQ(found.out, "") << describe(found);
   // Password files of registration never outlive their command.
-  const auto leftovers = h.sh("ls /opt/zarn/etc | grep -E '^[A-Za-z0-9]{6}$'");
+  const auto leftovers = h.sh("ls -A /opt/zarn/etc | grep -E '^[.]zarncfg-pw[.]'");
   EXPECT_EQ(leftovers.out, "") << describe(leftovers);
 }
 
