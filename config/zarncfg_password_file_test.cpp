@@ -54,4 +54,19 @@ TEST_F(PasswordFileTest, FailureSetsTheStatusAndLeavesNothing) {
   EXPECT_FALSE(file.add_line("x"));
 }
 
+TEST_F(PasswordFileTest, SweepRemovesOnlyLeftoverPasswordFiles) {
+  const auto touch = [&](const std::string& name) { std::ofstream(dir_ + "/" + name) << "x\n"; };
+  touch(".zarncfg-pw.a1B2c3");
+  touch(".zarncfg-pw.short");
+  touch("zarnd.conf");
+  std::filesystem::create_directory(dir_ + "/.zarncfg-pw.dir123");
+  std::filesystem::create_symlink("zarnd.conf", dir_ + "/.zarncfg-pw.link12");
+  zarncfg_remove_stale_password_files(dir_);
+  EXPECT_FALSE(std::filesystem::exists(dir_ + "/.zarncfg-pw.a1B2c3"));
+  EXPECT_TRUE(std::filesystem::exists(dir_ + "/.zarncfg-pw.short"));
+  EXPECT_TRUE(std::filesystem::exists(dir_ + "/zarnd.conf"));
+  EXPECT_TRUE(std::filesystem::is_directory(dir_ + "/.zarncfg-pw.dir123"));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir_ + "/.zarncfg-pw.link12"));
+}
+
 }  // namespace
