@@ -9,6 +9,7 @@
 #include "zarncfg_config.h"
 #include "zarncfg_certbind_command.h"
 #include "zarncfg_config_stanza.h"
+#include "zarncfg_file_copy.h"
 #include "zarncfg_report.h"
 #include "zarncfg_run_to_file.h"
 #include "zarncfg_strings.h"
@@ -22,54 +23,12 @@ constexpr const char* kConfigOutput = "/tmp/.zarn_config";
 constexpr const char* kUnconfigOutput = "/tmp/.zarn_unconfig";
 constexpr const char* kLrdName = "zarnlrd";
 
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
-bool write_all(int fd, const char* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t written = write(fd, data, size);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
-    data += written;
-    size -= static_cast<std::size_t>(written);
-  }
-  return true;
-}
-
-bool copy_file(const char* from, const char* to) {
-  const Fd in(open(from, O_RDONLY | O_CLOEXEC));
-  if (in.get() < 0) return false;
-  const Fd out(open(to, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644));
-  if (out.get() < 0) return false;
-  char buffer[8192];
-  while (true) {
-    const ssize_t got = read(in.get(), buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return false;
-    if (got == 0) return true;
-    if (!write_all(out.get(), buffer, static_cast<std::size_t>(got))) return false;
-  }
-}
-
 // No failure path: the daemon then keeps the XML it had.  The log says so.
 void reset_lrd_xml() {
-  if (access(kLrdXml, F_OK) == 0 && !copy_file(kLrdXml, kLrdXmlBackup)) {
-    log_free_text(std::string("The file ") + kLrdXml + " could not be copied to " + kLrdXmlBackup + ".");
+  if (access(kLrdXml, F_OK) == 0 && !zarncfg_copy_file(kLrdXml, kLrdXmlBackup)) {
+    log_notice(msg_id(2860), kLrdXml, kLrdXmlBackup);
   }
-  if (!copy_file(kLrdXmlTemplate, kLrdXml)) {
-    log_free_text(std::string("The file ") + kLrdXmlTemplate + " could not be copied to " + kLrdXml + ".");
-  }
+  if (!zarncfg_copy_file(kLrdXmlTemplate, kLrdXml)) log_notice(msg_id(2860), kLrdXmlTemplate, kLrdXml);
 }
 
 void set_lrd_state(vd_msgid_t& status) {

@@ -12,23 +12,10 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "zarncfg_file_copy.h"
 #include "zarncfg_report.h"
 
 namespace {
-
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 bool is_own_regular_file(int fd) {
   struct stat st {};
@@ -54,7 +41,7 @@ int wait_for(pid_t child) {
 }  // namespace
 
 int zarncfg_run_shell_to_file(const std::string& command, const std::string& output_path) {
-  const Fd output(open_output(output_path));
+  const UniqueFd output(open_output(output_path));
   if (output.get() < 0) return -1;
   std::fflush(nullptr);
   const pid_t child = fork();
