@@ -37,15 +37,6 @@ std::string move_aside(const std::string& path) {
   return bak;
 }
 
-void change_one_file(const std::string& path, uid_t uid, gid_t gid, mode_t mode) {
-  trace(msg_id(349), path);
-  const long chown_result = chown(path.c_str(), uid, gid);
-  trace(msg_id(359), "chown", chown_result);
-  trace(msg_id(356), path);
-  const long chmod_result = chmod(path.c_str(), mode);
-  trace(msg_id(359), "chmod", chmod_result);
-}
-
 }  // namespace
 
 void zarncfg_change_file_attributes(std::span<const std::string_view> paths, const std::string& owner,
@@ -62,7 +53,7 @@ void zarncfg_change_file_attributes(std::span<const std::string_view> paths, con
       log_warning(msg_id(20), path);
       continue;
     }
-    change_one_file(move_aside_first ? move_aside(path) : path, uid, gid, mode);
+    zarncfg_set_owner_and_mode(move_aside_first ? move_aside(path) : path, uid, gid, mode);
   }
 }
 

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <vector>
 
+#include "zarncfg_file_copy.h"
 #include "zarncfg_report.h"
 
 PasswordFile::PasswordFile(vd_msgid_t& status, std::string name_template) {
@@ -33,16 +34,7 @@ PasswordFile::~PasswordFile() {
 
 bool PasswordFile::add_line(std::string_view password) {
   if (fd_ < 0) return false;
-  std::string line(password);
-  line += '\n';
-  std::string_view rest = line;
-  while (!rest.empty()) {
-    const ssize_t written = write(fd_, rest.data(), rest.size());
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
-    rest.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return true;
+  return zarncfg_write_all(fd_, std::string(password) + "\n");
 }
 
 void PasswordFile::close() {

@@ -68,3 +68,7 @@ gid_t zarncfg_get_group_gid(const std::string& name, vd_msgid_t& status);
 // created again as a symbolic link to the target.  An empty entry ends the
 // list.  Every entry is handled; the status holds the last failure.
 void zarncfg_configure_soft_links(std::span<const std::string_view> links, int enable, vd_msgid_t& status);
+
+// Sets owner, group and mode of a file, tracing each call with its result.
+// Failures are only traced: the callers go on with the file as it is.
+void zarncfg_set_owner_and_mode(const std::string& path, uid_t owner, gid_t group, mode_t mode);

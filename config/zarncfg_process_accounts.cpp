@@ -1,4 +1,6 @@
 // Look-ups of user and group identifiers by name.
+#include <sys/stat.h>
+#include <unistd.h>
 #include <grp.h>
 #include <pwd.h>
 
@@ -37,4 +39,13 @@ gid_t zarncfg_get_group_gid(const std::string& name, vd_msgid_t& status) {
   status = msg_id(1345);
   print_and_log_error(msg_id(1345), name);
   return 0;
+}
+
+void zarncfg_set_owner_and_mode(const std::string& path, uid_t owner, gid_t group, mode_t mode) {
+  trace(msg_id(349), path);
+  const long chown_result = chown(path.c_str(), owner, group);
+  trace(msg_id(359), "chown", chown_result);
+  trace(msg_id(356), path);
+  const long chmod_result = chmod(path.c_str(), mode);
+  trace(msg_id(359), "chmod", chmod_result);
 }

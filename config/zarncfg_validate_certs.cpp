@@ -17,17 +17,6 @@ std::string_view base_name(std::string_view path) {
   return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
-// Failures are only traced: the copy is in place, and the daemons can still
-// read it as root.
-void set_cert_attributes(const std::string& destination, uid_t owner, gid_t group) {
-  trace(msg_id(349), destination);
-  const long chown_result = chown(destination.c_str(), owner, group);
-  trace(msg_id(359), "chown", chown_result);
-  trace(msg_id(356), destination);
-  const long chmod_result = chmod(destination.c_str(), kCertMode);
-  trace(msg_id(359), "chmod", chmod_result);
-}
-
 }  // namespace
 
 void zarncfg_copy_to_certs(ConfigRecord& record, int index, const std::string& source, vd_msgid_t& status) {
@@ -51,7 +40,7 @@ void zarncfg_copy_to_certs(ConfigRecord& record, int index, const std::string& s
     return;
   }
   if (access(destination.c_str(), F_OK) == 0) {
-    set_cert_attributes(destination, owner, group);
+    zarncfg_set_owner_and_mode(destination, owner, group, kCertMode);
   } else {
     log_warning(msg_id(20), destination);
   }
