@@ -7,7 +7,7 @@
 //   kx::Outcome err;
 //   auto store = kx::Store::open(path, err);
 //   if (!store || !store->sec_master_password_matches(pwd)) ...
-//   kx::Outcome r = store->write([&] { return store->user_create(spec, {}); });
+//   kx::Outcome r = store->write([&] { return store->user_create(account, {}); });
 #pragma once
 
 #include <cstdint>

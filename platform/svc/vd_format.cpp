@@ -12,7 +12,7 @@ namespace {
 // and they would let a catalog text ask for huge allocations.
 constexpr int kMaxWidth = 4096;
 
-struct Spec {
+struct Conversion {
   std::string flags;
   int width = -1;
   int precision = -1;
@@ -34,47 +34,47 @@ int read_number(std::string_view fmt, std::size_t& pos) {
 
 // Parses the conversion after a '%' at fmt[pos]; returns false when the
 // text ends before a conversion character.
-bool parse_spec(std::string_view fmt, std::size_t& pos, Spec& spec) {
-  while (pos < fmt.size() && is_flag(fmt[pos])) spec.flags += fmt[pos++];
-  if (pos < fmt.size() && is_digit(fmt[pos])) spec.width = read_number(fmt, pos);
+bool parse_conversion(std::string_view fmt, std::size_t& pos, Conversion& conv) {
+  while (pos < fmt.size() && is_flag(fmt[pos])) conv.flags += fmt[pos++];
+  if (pos < fmt.size() && is_digit(fmt[pos])) conv.width = read_number(fmt, pos);
   if (pos < fmt.size() && fmt[pos] == '.') {
     ++pos;
-    spec.precision = read_number(fmt, pos);
+    conv.precision = read_number(fmt, pos);
   }
   while (pos < fmt.size() && (fmt[pos] == 'l' || fmt[pos] == 'h' || fmt[pos] == 'z' || fmt[pos] == 'j')) {
-    spec.length += fmt[pos++];
+    conv.length += fmt[pos++];
   }
   if (pos >= fmt.size()) return false;
-  spec.conversion = fmt[pos++];
+  conv.conversion = fmt[pos++];
   return true;
 }
 
-std::string pad(std::string text, const Spec& spec) {
-  if (spec.width < 0 || static_cast<int>(text.size()) >= spec.width) return text;
-  const std::string fill(static_cast<std::size_t>(spec.width) - text.size(), ' ');
-  return spec.flags.find('-') != std::string::npos ? text + fill : fill + text;
+std::string pad(std::string text, const Conversion& conv) {
+  if (conv.width < 0 || static_cast<int>(text.size()) >= conv.width) return text;
+  const std::string fill(static_cast<std::size_t>(conv.width) - text.size(), ' ');
+  return conv.flags.find('-') != std::string::npos ? text + fill : fill + text;
 }
 
-std::string format_string(const vd_insert& insert, const Spec& spec) {
-  if (std::holds_alternative<std::monostate>(insert.value())) return pad("(null)", spec);
+std::string format_string(const vd_insert& insert, const Conversion& conv) {
+  if (std::holds_alternative<std::monostate>(insert.value())) return pad("(null)", conv);
   const auto* text = std::get_if<std::string_view>(&insert.value());
   if (text == nullptr) return std::string(VD_BAD_INSERT);
   std::string_view shown = *text;
-  if (spec.precision >= 0 && shown.size() > static_cast<std::size_t>(spec.precision)) {
-    shown = shown.substr(0, static_cast<std::size_t>(spec.precision));
+  if (conv.precision >= 0 && shown.size() > static_cast<std::size_t>(conv.precision)) {
+    shown = shown.substr(0, static_cast<std::size_t>(conv.precision));
   }
-  return pad(std::string(shown), spec);
+  return pad(std::string(shown), conv);
 }
 
 // snprintf with a format we build ourselves around a value of a known type.
 template <class T>
-std::string print_number(const Spec& spec, const char* length, char conversion, T value) {
-  std::string flags = spec.flags;
+std::string print_number(const Conversion& conv, const char* length, char conversion, T value) {
+  std::string flags = conv.flags;
   // '#' is only defined for the octal and hexadecimal conversions.
   if (conversion != 'x' && conversion != 'X' && conversion != 'o') std::erase(flags, '#');
   std::string fmt = "%" + flags;
-  if (spec.width >= 0) fmt += std::to_string(spec.width);
-  if (spec.precision >= 0) fmt += "." + std::to_string(spec.precision);
+  if (conv.width >= 0) fmt += std::to_string(conv.width);
+  if (conv.precision >= 0) fmt += "." + std::to_string(conv.precision);
   fmt += length;
   fmt += conversion;
   char buffer[kMaxWidth + 64];
@@ -99,31 +99,31 @@ bool integer_of(const vd_insert& insert, long long& s, unsigned long long& u, bo
   return false;
 }
 
-std::string format_integer(const vd_insert& insert, const Spec& spec) {
+std::string format_integer(const vd_insert& insert, const Conversion& conv) {
   long long s = 0;
   unsigned long long u = 0;
   bool is_signed = false;
   if (!integer_of(insert, s, u, is_signed)) return std::string(VD_BAD_INSERT);
-  const bool wide = !spec.length.empty() && spec.length[0] != 'h';
-  switch (spec.conversion) {
+  const bool wide = !conv.length.empty() && conv.length[0] != 'h';
+  switch (conv.conversion) {
     case 'd':
     case 'i':
-      if (!is_signed && u > static_cast<unsigned long long>(INT64_MAX)) return print_number(spec, "ll", 'u', u);
-      return print_number(spec, "ll", 'd', s);
+      if (!is_signed && u > static_cast<unsigned long long>(INT64_MAX)) return print_number(conv, "ll", 'u', u);
+      return print_number(conv, "ll", 'd', s);
     case 'c':
-      return pad(std::string(1, static_cast<char>(u & 0xFF)), spec);
+      return pad(std::string(1, static_cast<char>(u & 0xFF)), conv);
     default:  // u, x, X, o: a negative value shows in the width the conversion asks for
       if (is_signed && s < 0 && !wide) u &= 0xFFFFFFFFull;
-      return print_number(spec, "ll", spec.conversion, u);
+      return print_number(conv, "ll", conv.conversion, u);
   }
 }
 
-std::string format_one(const Spec& spec, std::span<const vd_insert> inserts, std::size_t& next) {
+std::string format_one(const Conversion& conv, std::span<const vd_insert> inserts, std::size_t& next) {
   if (next >= inserts.size()) return std::string(VD_MISSING_INSERT);
   const vd_insert& insert = inserts[next++];
-  switch (spec.conversion) {
+  switch (conv.conversion) {
     case 's':
-      return format_string(insert, spec);
+      return format_string(insert, conv);
     case 'd':
     case 'i':
     case 'u':
@@ -131,7 +131,7 @@ std::string format_one(const Spec& spec, std::span<const vd_insert> inserts, std
     case 'X':
     case 'o':
     case 'c':
-      return format_integer(insert, spec);
+      return format_integer(insert, conv);
     default:
       return std::string(VD_BAD_INSERT);
   }
@@ -155,12 +155,12 @@ std::string vd_format(std::string_view format, std::span<const vd_insert> insert
       ++pos;
       continue;
     }
-    Spec spec;
-    if (!parse_spec(format, pos, spec)) {
+    Conversion conv;
+    if (!parse_conversion(format, pos, conv)) {
       out += VD_BAD_INSERT;
       break;
     }
-    out += format_one(spec, inserts, next);
+    out += format_one(conv, inserts, next);
   }
   return out;
 }

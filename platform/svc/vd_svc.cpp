@@ -195,7 +195,7 @@ std::string vd_error_inq_text(vd_status_t status) {
     case kBadTable:
       return "The subcomponent or message table is not valid.";
     case kBadRoute:
-      return "The routing specification is not valid.";
+      return "The route is not valid.";
     case kNoLogDirectory:
       return "The directory of the routed log file does not exist.";
     default: {
