@@ -41,6 +41,13 @@ std::string host_name(int i) {
   return name.str();
 }
 
+// The first numbered error of a run, to tell why a host lost.
+std::string first_error(const std::string& out) {
+  const auto at = out.find("ZRNCF");
+  if (at == std::string::npos) return "(none)";
+  return out.substr(at, out.find('\n', at) - at);
+}
+
 std::vector<std::string> lines_of(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
@@ -154,7 +161,10 @@ TEST_F(ManyHostsTest, FirstConfigurationsAtOnceThenRetryThenReconfigureAtOnce) {
     const bool clean = configured[i] || rolled_back_cleanly(i, first[i]);
     EXPECT_TRUE(clean) << describe(first[i]);
     if (clean) ++consistent;
-    if (!configured[i]) failed.push_back(i);
+    if (!configured[i]) {
+      failed.push_back(i);
+      std::cout << host_name(static_cast<int>(i)) << " rolled back: " << first_error(first[i].out) << "\n";
+    }
   }
   expect_store_consistent(configured);
 
