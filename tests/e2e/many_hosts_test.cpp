@@ -1,0 +1,193 @@
+// End to end: many hosts configured against one policy server at the same
+// moment, as happens when a fleet is rolled out.  Every host must end either
+// configured or cleanly rolled back (no registration left), the shared
+// policy must exist exactly once, and the store must stay sound.  Hosts that
+// lost a race then configure on a second try, and all of them reconfigure at
+// once.
+//
+// ZARN_MANY_HOSTS sets the number of hosts (default 10, at least 2).
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <iostream>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <thread>
+
+#include "e2e/host_fixture.h"
+
+namespace e2e {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kPwd = "Secr3tMaster";
+constexpr const char* kCert = "/etc/ssl/zarn-ca.pem";
+const char* const kBranches[] = {"branch_a", "branch_b"};
+// Runs queue on the store's lock and share two cores: be patient.
+constexpr std::chrono::seconds kRunTimeout{900};
+
+int host_count() {
+  const char* text = std::getenv("ZARN_MANY_HOSTS");
+  const int n = text != nullptr ? std::atoi(text) : 10;
+  return std::max(n, 2);
+}
+
+std::string host_name(int i) {
+  std::ostringstream name;
+  name << "fleet" << (i < 10 ? "0" : "") << i;
+  return name.str();
+}
+
+// The first numbered error of a run, to tell why a host lost.
+std::string first_error(const std::string& out) {
+  const auto at = out.find("ZRNCF");
+  if (at == std::string::npos) return "(none)";
+  return out.substr(at, out.find('\n', at) - at);
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+struct Fleet {
+  fs::path shared;
+  std::vector<std::unique_ptr<TempHost>> hosts;
+
+  const char* branch_of(std::size_t i) const { return kBranches[i % 2]; }
+
+  // Every host runs `args_of(i)` in its own thread, all at once.
+  std::vector<hostsim::RunResult> run_at_once(const std::vector<std::size_t>& which,
+                                              const std::function<std::vector<std::string>(std::size_t)>& args_of) {
+    std::vector<hostsim::RunResult> results(which.size());
+    std::vector<std::thread> threads;
+    for (std::size_t k = 0; k < which.size(); ++k) {
+      threads.emplace_back([&, k] {
+        results[k] = hosts[which[k]]->zarncfg(args_of(which[k]), with_timeout(kRunTimeout));
+      });
+    }
+    for (auto& t : threads) t.join();
+    return results;
+  }
+
+  std::vector<std::string> first_args(std::size_t i) const {
+    return {"-ldap_ssl_cacert", kCert, "-branch", branch_of(i), "-suffix", "o=zarn", "-sec_master_pwd", kPwd};
+  }
+
+  std::string kxadmin(const std::vector<std::string>& words) const {
+    std::vector<std::string> argv{"/opt/Varden/bin/kxadmin"};
+    argv.insert(argv.end(), words.begin(), words.end());
+    return hosts.front()->run(argv).out;
+  }
+};
+
+class ManyHostsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string dir = "/tmp/zarn-fleet.XXXXXX";
+    ASSERT_NE(::mkdtemp(dir.data()), nullptr);
+    fleet_.shared = fs::path(dir) / "varden";
+    hostsim::HostOptions options;
+    options.shared_varden = fleet_.shared;
+    for (int i = 0; i < host_count(); ++i) {
+      options.hostname = host_name(i);
+      fleet_.hosts.push_back(std::make_unique<TempHost>(options));
+      fleet_.hosts.back()->write_file(kCert, "-----BEGIN CERTIFICATE-----\nFLEET CA\n-----END CERTIFICATE-----\n");
+    }
+    const auto init = fleet_.hosts.front()->run({"/opt/Varden/bin/kxadmin", "init", "--sec-master-pwd", kPwd});
+    ASSERT_EQ(init.exit_status, 0) << describe(init);
+  }
+
+  void TearDown() override {
+    const fs::path top = fleet_.shared.parent_path();
+    fleet_.hosts.clear();
+    std::error_code ignored;
+    fs::remove_all(top, ignored);
+  }
+
+  std::size_t count_of(const std::vector<std::string>& lines, const std::string& wanted) {
+    return static_cast<std::size_t>(std::count(lines.begin(), lines.end(), wanted));
+  }
+
+  // The store agrees with the hosts that are configured, and is sound.
+  void expect_store_consistent(const std::vector<bool>& configured) {
+    std::set<std::string> registered;
+    std::vector<bool> branch_used(2, false);
+    for (std::size_t i = 0; i < configured.size(); ++i) {
+      if (!configured[i]) continue;
+      registered.insert("zarnd/" + host_name(static_cast<int>(i)));
+      branch_used[i % 2] = true;
+    }
+    const auto users = lines_of(fleet_.kxadmin({"user", "list", "zarnd/*"}));
+    EXPECT_EQ(std::set<std::string>(users.begin(), users.end()), registered);
+    EXPECT_EQ(users.size(), registered.size()) << "a host registered twice";
+    const auto spaces = lines_of(fleet_.kxadmin({"objectspace", "list"}));
+    const bool any = std::find(configured.begin(), configured.end(), true) != configured.end();
+    EXPECT_EQ(count_of(spaces, "/BREVIK"), any ? 1u : 0u);
+    for (std::size_t b = 0; b < 2; ++b) {
+      EXPECT_EQ(count_of(spaces, std::string("/BREVIK/") + kBranches[b]), branch_used[b] ? 1u : 0u) << kBranches[b];
+    }
+    const auto check = fleet_.hosts.front()->run({"sqlite3", "/var/Varden/policy.db", "PRAGMA integrity_check"});
+    EXPECT_EQ(check.out, "ok\n") << describe(check);
+  }
+
+  // A host that failed left nothing of itself in the store.
+  bool rolled_back_cleanly(std::size_t i, const hostsim::RunResult& r) {
+    const std::string user = "zarnd/" + host_name(static_cast<int>(i));
+    return r.exit_status == 1 && r.term_signal == 0 && fleet_.kxadmin({"user", "list", user}).empty() &&
+           r.out.find("ZRNCF0021E") != std::string::npos;
+  }
+
+  Fleet fleet_;
+};
+
+TEST_F(ManyHostsTest, FirstConfigurationsAtOnceThenRetryThenReconfigureAtOnce) {
+  const std::size_t n = fleet_.hosts.size();
+  std::vector<std::size_t> all(n);
+  for (std::size_t i = 0; i < n; ++i) all[i] = i;
+
+  const auto first = fleet_.run_at_once(all, [&](std::size_t i) { return fleet_.first_args(i); });
+  std::vector<bool> configured(n, false);
+  std::vector<std::size_t> failed;
+  std::size_t consistent = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    SCOPED_TRACE(host_name(static_cast<int>(i)));
+    configured[i] = first[i].exit_status == 0;
+    const bool clean = configured[i] || rolled_back_cleanly(i, first[i]);
+    EXPECT_TRUE(clean) << describe(first[i]);
+    if (clean) ++consistent;
+    if (!configured[i]) {
+      failed.push_back(i);
+      std::cout << host_name(static_cast<int>(i)) << " rolled back: " << first_error(first[i].out) << "\n";
+    }
+  }
+  expect_store_consistent(configured);
+
+  const auto retry = fleet_.run_at_once(failed, [&](std::size_t i) { return fleet_.first_args(i); });
+  for (std::size_t k = 0; k < failed.size(); ++k) {
+    EXPECT_EQ(retry[k].exit_status, 0) << host_name(static_cast<int>(failed[k])) << describe(retry[k]);
+    configured[failed[k]] = retry[k].exit_status == 0;
+  }
+  expect_store_consistent(configured);
+
+  const auto again = fleet_.run_at_once(all, [](std::size_t) { return std::vector<std::string>{"-zarnd_logs", "9"}; });
+  std::size_t reconfigured = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    EXPECT_EQ(again[i].exit_status, 0) << host_name(static_cast<int>(i)) << describe(again[i]);
+    if (again[i].exit_status == 0) ++reconfigured;
+  }
+  expect_store_consistent(configured);
+
+  std::cout << "many hosts: " << consistent << "/" << n << " hosts consistent after the first round ("
+            << (n - failed.size()) << " configured, " << failed.size() << " rolled back); "
+            << std::count(configured.begin(), configured.end(), true) << "/" << n << " configured after the retry; "
+            << reconfigured << "/" << n << " reconfigured at once\n";
+}
+
+}  // namespace
+}  // namespace e2e
