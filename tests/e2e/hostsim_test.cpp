@@ -74,9 +74,15 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(SimulatedHost, EnvironmentIsClean) {
   ASSERT_EQ(::setenv("ZARNHOST_LEAK_PROBE", "leaked", 1), 0);
   ASSERT_EQ(::setenv("TERM", "vt100", 1), 0);
+  // The sanitizers' settings pass through as well; a sanitized build sets them.
+  std::string sanitizer_settings;
+  for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"}) {
+    if (const char* value = std::getenv(name)) sanitizer_settings += std::string(name) + "=" + value + "\n";
+  }
   const auto result = run({"/usr/bin/env"});
   ::unsetenv("ZARNHOST_LEAK_PROBE");
-  EXPECT_EQ(result.out, "PATH=/usr/sbin:/usr/bin:/sbin:/bin\nHOME=/root\nLANG=C\nTERM=vt100\n") << describe(result);
+  EXPECT_EQ(result.out, "PATH=/usr/sbin:/usr/bin:/sbin:/bin\nHOME=/root\nLANG=C\nTERM=vt100\n" + sanitizer_settings)
+      << describe(result);
 }
 
 // Descriptors of the test process (and of whatever started it) must not
