@@ -43,8 +43,9 @@ CREATE TABLE fault(id INTEGER PRIMARY KEY, api TEXT NOT NULL, name TEXT, code IN
 
 // Version 2: undo records of runs, and an index on every referring column
 // that no key starts with, so that a delete does not scan the tables that
-// refer to what it deletes.  Undo records of a run are found newest first
-// through undo_run.
+// refer to what it deletes.  The undo records of a run lie together in
+// their table's own key (no rowid), so that writing one touches one b-tree
+// and the newest is found at once.
 constexpr const char* VERSION_2 = R"sql(
 CREATE INDEX protobj_acl ON protobj(acl);
 CREATE INDEX acl_user_user ON acl_user(user);
@@ -53,9 +54,8 @@ CREATE INDEX grp_member_user ON grp_member(user);
 CREATE INDEX fault_api ON fault(api, id);
 CREATE TABLE run(id INTEGER PRIMARY KEY, host TEXT NOT NULL, pid INTEGER NOT NULL, started INTEGER NOT NULL,
   UNIQUE(host, pid, started));
-CREATE TABLE undo(id INTEGER PRIMARY KEY, run INTEGER NOT NULL REFERENCES run(id) ON DELETE CASCADE,
-  api TEXT NOT NULL, name TEXT, steps TEXT NOT NULL);
-CREATE INDEX undo_run ON undo(run, id);
+CREATE TABLE undo(run INTEGER NOT NULL REFERENCES run(id) ON DELETE CASCADE, seq INTEGER NOT NULL,
+  api TEXT NOT NULL, name TEXT, steps TEXT NOT NULL, PRIMARY KEY(run, seq)) WITHOUT ROWID;
 )sql";
 
 constexpr std::array<const char*, 2> STEPS{VERSION_1, VERSION_2};

@@ -53,7 +53,7 @@ Outcome Store::undo_newest(const RunTag& run_tag, bool& finished) {
   if (Outcome r = run_id(run_tag, false, run_row); !r.ok() || run_row == 0) return r;
   std::int64_t record = 0;
   std::string text;
-  Outcome r = query("SELECT id, steps FROM undo WHERE run = ? ORDER BY id DESC LIMIT 1", {run_row},
+  Outcome r = query("SELECT seq, steps FROM undo WHERE run = ? ORDER BY seq DESC LIMIT 1", {run_row},
                     [&](const Row& row) {
                       record = row.integer(0);
                       text = row.text(1).value_or("");
@@ -67,7 +67,7 @@ Outcome Store::undo_newest(const RunTag& run_tag, bool& finished) {
     for (const UndoStep& step : steps) {
       if (r = apply_undo_step(step); !r.ok()) return r;
     }
-    r = run("DELETE FROM undo WHERE id = ?", {record});
+    r = run("DELETE FROM undo WHERE run = ? AND seq = ?", {run_row, record});
   }
   bool more = false;
   if (r.ok()) r = query("SELECT 1 FROM undo WHERE run = ? LIMIT 1", {run_row}, [&](const Row&) { more = true; });
@@ -100,15 +100,14 @@ Outcome Store::dump_undo(std::string& text) {
   for (const RunInfo& info : runs) {
     const std::string fields = run_fields(info.tag);
     text += "run " + fields + " undo_records=" + std::to_string(info.undo_records) + "\n";
-    std::int64_t seq = 0;
     Outcome r = query(
-        "SELECT undo.api, undo.name, undo.steps FROM undo JOIN run ON undo.run = run.id "
-        "WHERE run.host = ? AND run.pid = ? AND run.started = ? ORDER BY undo.id",
+        "SELECT undo.seq, undo.api, undo.name, undo.steps FROM undo JOIN run ON undo.run = run.id "
+        "WHERE run.host = ? AND run.pid = ? AND run.started = ? ORDER BY undo.seq",
         {info.tag.host, info.tag.process_id, info.tag.start_time}, [&](const Row& row) {
-          const std::string head = "undo " + fields + " seq=" + std::to_string(++seq) +
-                                   " api=" + render(value_at(row, 0)) + " name=" + render(value_at(row, 1));
+          const std::string head = "undo " + fields + " seq=" + std::to_string(row.integer(0)) +
+                                   " api=" + render(value_at(row, 1)) + " name=" + render(value_at(row, 2));
           std::vector<UndoStep> steps;
-          if (!decode_undo_steps(row.text(2).value_or(""), steps)) {
+          if (!decode_undo_steps(row.text(3).value_or(""), steps)) {
             text += head + " unreadable\n";
             return;
           }

@@ -86,7 +86,10 @@ Outcome Store::write_undo_record(std::string_view api, opt_str name) {
   std::int64_t id = 0;
   if (Outcome r = run_id(*run_tag_, true, id); !r.ok()) return r;
   const std::string text = encode_undo_steps(steps);
-  return run("INSERT INTO undo(run, api, name, steps) VALUES(?, ?, ?, ?)", {id, api, name, std::string_view(text)});
+  // Records are numbered from 1 within their run, oldest first.
+  return run("INSERT INTO undo(run, seq, api, name, steps) SELECT ?, COALESCE(MAX(seq), 0) + 1, ?, ?, ? FROM undo "
+             "WHERE run = ?",
+             {id, api, name, std::string_view(text), id});
 }
 
 }  // namespace kx

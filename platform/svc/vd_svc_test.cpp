@@ -90,4 +90,27 @@ TEST_F(VdSvc, SprintfReturnsTheBareText) {
   EXPECT_FALSE(vd_sprintf(0x357D5FFF).has_value());
 }
 
+// Each severity's file stays open while a route names it; routing
+// elsewhere closes it and writes the next records to the new file.
+TEST_F(VdSvc, ReroutingMovesRecordsToTheNewFile) {
+  const std::string first = (dir_ / "test.log").string();
+  const std::string second = (dir_ / "second.log").string();
+  vd_status_t status = 1;
+  vd_svc_routing("NOTICE:TEXTFILE:" + first, status);
+  ASSERT_EQ(status, 0u);
+  vd_svc_printf_withfile(handle_, "f.cpp", 1, "%s", 1, 0x8040, 0x357D5004, "before");
+  vd_svc_routing("NOTICE:TEXTFILE:" + second, status);
+  ASSERT_EQ(status, 0u);
+  vd_svc_printf_withfile(handle_, "f.cpp", 2, "%s", 1, 0x8040, 0x357D5004, "after");
+  EXPECT_EQ(read_log(), "before ");
+  std::ifstream in(second);
+  std::stringstream text;
+  text << in.rdbuf();
+  EXPECT_EQ(text.str(), "after ");
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+    std::error_code ec;
+    EXPECT_NE(std::filesystem::read_symlink(entry.path(), ec).string(), first);
+  }
+}
+
 }  // namespace
