@@ -43,11 +43,12 @@ CREATE TABLE fault(id INTEGER PRIMARY KEY, api TEXT NOT NULL, name TEXT, code IN
 
 // Version 2: undo records of runs, and an index on every referring column
 // that no key starts with, so that a delete does not scan the tables that
-// refer to what it deletes.  The undo records of a run lie together in
-// their table's own key (no rowid), so that writing one touches one b-tree
-// and the newest is found at once.
+// refer to what it deletes (objects without an ACL stay out of
+// protobj_acl, so making one does not write to it).  The undo records of a
+// run lie together in their table's own key (no rowid), so that writing one
+// touches one b-tree and the newest is found at once.
 constexpr const char* VERSION_2 = R"sql(
-CREATE INDEX protobj_acl ON protobj(acl);
+CREATE INDEX protobj_acl ON protobj(acl) WHERE acl IS NOT NULL;
 CREATE INDEX acl_user_user ON acl_user(user);
 CREATE INDEX acl_group_grp ON acl_group(grp);
 CREATE INDEX grp_member_user ON grp_member(user);

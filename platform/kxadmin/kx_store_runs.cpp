@@ -47,18 +47,24 @@ Outcome Store::apply_undo_step(const UndoStep& step) {
   return run("RELEASE SAVEPOINT kx_step", {});
 }
 
+// Records are numbered 1..n within their run and only the newest is ever
+// taken, so taking record 1 leaves the run without records; the run row
+// goes with it (after a check, so that no record is ever dropped).
 Outcome Store::undo_newest(const RunTag& run_tag, bool& finished) {
   finished = true;
   std::int64_t run_row = 0;
-  if (Outcome r = run_id(run_tag, false, run_row); !r.ok() || run_row == 0) return r;
   std::int64_t record = 0;
   std::string text;
-  Outcome r = query("SELECT seq, steps FROM undo WHERE run = ? ORDER BY seq DESC LIMIT 1", {run_row},
-                    [&](const Row& row) {
-                      record = row.integer(0);
-                      text = row.text(1).value_or("");
-                    });
-  if (r.ok() && record != 0) {
+  Outcome r = query(
+      "SELECT run.id, undo.seq, undo.steps FROM run LEFT JOIN undo ON undo.run = run.id "
+      "WHERE run.host = ? AND run.pid = ? AND run.started = ? ORDER BY undo.seq DESC LIMIT 1",
+      {run_tag.host, run_tag.process_id, run_tag.start_time}, [&](const Row& row) {
+        run_row = row.integer(0);
+        record = row.integer(1);
+        text = row.text(2).value_or("");
+      });
+  if (!r.ok() || run_row == 0) return r;
+  if (record != 0) {
     std::vector<UndoStep> steps;
     if (!decode_undo_steps(text, steps)) {
       return failure(CODE_STORE_ERROR, "policy store failure: an undo record of run " + run_fields(run_tag) +
@@ -67,10 +73,10 @@ Outcome Store::undo_newest(const RunTag& run_tag, bool& finished) {
     for (const UndoStep& step : steps) {
       if (r = apply_undo_step(step); !r.ok()) return r;
     }
-    r = run("DELETE FROM undo WHERE run = ? AND seq = ?", {run_row, record});
+    if (r = run("DELETE FROM undo WHERE run = ? AND seq = ?", {run_row, record}); !r.ok()) return r;
   }
-  bool more = false;
-  if (r.ok()) r = query("SELECT 1 FROM undo WHERE run = ? LIMIT 1", {run_row}, [&](const Row&) { more = true; });
+  bool more = record > 1;
+  if (!more) r = query("SELECT 1 FROM undo WHERE run = ? LIMIT 1", {run_row}, [&](const Row&) { more = true; });
   if (!r.ok()) return r;
   finished = !more;
   return more ? success() : run("DELETE FROM run WHERE id = ?", {run_row});
