@@ -1,7 +1,8 @@
-// The policy store: an SQLite database that stands in for the Varden Policy
-// Server.  The kxadmin_ library, the kxadmin tool and our other host tools
-// (the SSL registration stand-in) all work through this interface; what the
-// store holds is described in docs/policy-server.md.
+// The policy store, which stands in for the Varden Policy Server: its rules
+// (codes, checks, injected faults, undo records) over a database reached
+// through kx_backend.h.  The kxadmin_ library, the kxadmin tool and our
+// other host tools (the SSL registration stand-in) all work through this
+// interface; what the store holds is described in docs/policy-server.md.
 //
 // Typical use by a tool:
 //   kx::Outcome err;

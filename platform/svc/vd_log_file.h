@@ -1,7 +1,11 @@
-// One routed log file.  It is opened at its first record and kept open for
-// the rest of the process, so that a record costs one write: the program
-// writes about a dozen records per policy command.
+// One routed log file.  It is opened at its first record and kept open, so
+// that a record costs one write (and a look at the path): the program
+// writes about a dozen records per policy command.  A log moved aside or
+// removed while the process runs is created again at its path by the next
+// record, as when every record opened the file.
 #pragma once
+
+#include <sys/types.h>
 
 #include <string>
 
@@ -23,9 +27,13 @@ class LogFile {
 
  private:
   bool open_once();
+  // Closes the descriptor when the path no longer names its file.
+  void forget_if_moved();
 
   std::string path_;
   int fd_ = -1;
+  dev_t dev_ = 0;
+  ino_t ino_ = 0;
   // Whether the file's last byte is not a newline: read from the file when
   // it is opened, then kept from what this process writes.
   bool line_open_ = false;

@@ -96,4 +96,35 @@ TEST_F(LogFileTest, ASymbolicLinkIsNotFollowedAndItsRecordsAreDropped) {
   EXPECT_EQ(std::filesystem::file_size(target), 0u);
 }
 
+// As when every record opened the file: a log moved aside or removed
+// during the run is made again at its path.
+TEST_F(LogFileTest, ALogMovedAsideOrRemovedIsMadeAgain) {
+  vd_detail::LogFile log(path());
+  log.append("one\n", true);
+  const std::string aside = (dir_ / "test.log.bak").string();
+  ASSERT_EQ(rename(path().c_str(), aside.c_str()), 0);
+  log.append("two\n", true);
+  EXPECT_EQ(read(), "two\n");
+  std::filesystem::remove(path());
+  log.append("three", false);
+  log.append("four\n", true);
+  EXPECT_EQ(read(), "three\nfour\n");
+  EXPECT_EQ(descriptors_on(aside).size(), 0u);
+  std::ifstream old(aside);
+  std::stringstream text;
+  text << old.rdbuf();
+  EXPECT_EQ(text.str(), "one\n");
+}
+
+TEST_F(LogFileTest, ALinkPutInTheLogsPlaceIsNotFollowed) {
+  vd_detail::LogFile log(path());
+  log.append("one\n", true);
+  const std::string target = (dir_ / "target").string();
+  std::ofstream(target) << "";
+  std::filesystem::remove(path());
+  ASSERT_EQ(symlink(target.c_str(), path().c_str()), 0);
+  log.append("two\n", true);
+  EXPECT_EQ(std::filesystem::file_size(target), 0u);
+}
+
 }  // namespace
