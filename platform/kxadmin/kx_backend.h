@@ -65,7 +65,12 @@ class Backend {
   // The database's own table definitions: step i brings a store of schema
   // version i to version i + 1 (step 0 makes the first tables).
   virtual std::span<const char* const> schema_steps() const = 0;
-  // Runs a script of several statements (a schema step).
+  // Runs `change` (schema steps and statements) as one write transaction in
+  // which a step may rebuild tables; it commits when `change` returns true
+  // and the references between tables still hold.
+  [[nodiscard]] virtual DbStatus schema_transaction(const std::function<bool()>& change) = 0;
+  // Runs a script of several statements (a schema step), inside
+  // schema_transaction.
   [[nodiscard]] virtual DbStatus run_script(const char* sql) = 0;
   // Removes a store that create_backend made and the caller could not
   // finish.

@@ -105,6 +105,7 @@ class SqliteBackend final : public Backend {
     if (rc != SQLITE_OK) error_ = sqlite3_errmsg(conn_.db());
     return status_of(rc);
   }
+  DbStatus schema_transaction(const std::function<bool()>& change) override;
   void erase_store() override {
     for (auto& [sql, cached] : cache_) sqlite3_finalize(cached.stmt);
     cache_.clear();
@@ -178,6 +179,31 @@ DbStatus SqliteBackend::execute(std::string_view sql, std::span<const SqlArg> ar
   }
   if (rc != SQLITE_DONE) return failed(rc);
   return DbStatus::ok;
+}
+
+// SQLite rebuilds a table by dropping it, which with foreign keys on would
+// first delete its rows and set off their actions on other tables; so they
+// are off around the transaction (the setting cannot change inside one), and
+// foreign_key_check proves before the commit that no reference broke.
+DbStatus SqliteBackend::schema_transaction(const std::function<bool()>& change) {
+  if (DbStatus s = run_script("PRAGMA foreign_keys = OFF"); s != DbStatus::ok) return s;
+  DbStatus status = begin_write();
+  if (status == DbStatus::ok) {
+    bool broken = false;
+    const bool changed = change();
+    if (changed) status = execute("PRAGMA foreign_key_check", {}, [&](const Row&) { broken = true; });
+    if (changed && status == DbStatus::ok && !broken) {
+      status = commit();
+    } else {
+      if (broken) error_ = "the schema change would break references between tables";
+      status = status == DbStatus::ok ? DbStatus::failed : status;
+    }
+  }
+  const std::string error = error_;
+  rollback();
+  const DbStatus restored = run_script("PRAGMA foreign_keys = ON");
+  error_ = error;
+  return status != DbStatus::ok ? status : restored;
 }
 
 }  // namespace

@@ -69,10 +69,8 @@ std::unique_ptr<Store> Store::create(const std::string& path, std::string_view s
     return nullptr;
   }
   std::unique_ptr<Store> store(new Store(path, std::move(db)));
-  const Outcome made = store->write([&]() -> Outcome {
-    for (const char* step : store->db_->schema_steps()) {
-      if (store->db_->run_script(step) != DbStatus::ok) return store->store_error();
-    }
+  const Outcome made = store->schema_change([&]() -> Outcome {
+    if (Outcome r = store->run_schema_steps(0); !r.ok()) return r;
     const std::string version = std::to_string(SCHEMA_VERSION);
     Outcome r = store->run("INSERT INTO meta(key, value) VALUES('schema_version', ?)", {version});
     if (r.ok()) r = store->run("INSERT INTO sec_master(password_hash) VALUES(?)", {std::string_view(*hash)});
@@ -91,19 +89,36 @@ Outcome Store::migrate(const std::string& path, int& from) {
   std::unique_ptr<Backend> db = open_backend(path, reason);
   if (!db) return unavailable(path, "cannot be opened", reason);
   Store store(path, std::move(db));
-  return store.write([&]() -> Outcome {
+  return store.schema_change([&]() -> Outcome {
     bool readable = false;
     const std::optional<int> version = schema_version_of(store, readable);
     if (!version || *version < 1 || *version > SCHEMA_VERSION) {
       return unavailable(path, "is not a policy store that this version can migrate", "");
     }
     from = *version;
-    const std::span<const char* const> steps = store.db_->schema_steps();
-    for (std::size_t step = static_cast<std::size_t>(from); step < steps.size(); ++step) {
-      if (store.db_->run_script(steps[step]) != DbStatus::ok) return store.store_error();
-    }
+    if (Outcome r = store.run_schema_steps(static_cast<std::size_t>(from)); !r.ok()) return r;
     return store.run("UPDATE meta SET value = ? WHERE key = 'schema_version'", {std::to_string(SCHEMA_VERSION)});
   });
+}
+
+Outcome Store::run_schema_steps(std::size_t from) {
+  const std::span<const char* const> steps = db_->schema_steps();
+  for (std::size_t step = from; step < steps.size(); ++step) {
+    if (db_->run_script(steps[step]) != DbStatus::ok) return store_error();
+  }
+  return success();
+}
+
+// The outcome of the change, or the database's failure when the change
+// succeeded but could not be committed.
+Outcome Store::schema_change(const std::function<Outcome()>& change) {
+  Outcome result;
+  const DbStatus status = db_->schema_transaction([&] {
+    result = change();
+    return result.ok();
+  });
+  if (!result.ok()) return result;
+  return status == DbStatus::ok ? success() : store_error();
 }
 
 bool Store::sec_master_password_matches(std::string_view password) {

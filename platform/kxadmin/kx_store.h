@@ -202,6 +202,10 @@ class Store {
   Outcome changed(std::string_view api, opt_str name, const std::function<Outcome()>& change);
   Outcome in_savepoint(std::string_view api, opt_str name, const std::function<Outcome()>& change);
   Outcome write_undo_record(std::string_view api, opt_str name);
+  // Creating and migrating: schema steps from version `from` on, inside a
+  // schema_change.
+  Outcome schema_change(const std::function<Outcome()>& change);
+  Outcome run_schema_steps(std::size_t from);
   Outcome run_id(const RunTag& run, bool make, std::int64_t& id);
   Outcome apply_undo_step(const UndoStep& step);
   Outcome dump_undo(std::string& text);

@@ -88,6 +88,11 @@ TEST_F(MigrateTest, AMigratedStoreKeepsUndoRecords) {
   const kxadmin_run_tag run{"h1", 1, 2};
   ASSERT_EQ(kxadmin_context_setruntag(ctx.get(), run, rsp), 1);
   ASSERT_EQ(kxadmin_acl_delete(ctx.get(), "brevik-admin", rsp), 1);
+  // The references between the rebuilt tables still act on a delete.
+  std::string deleted;
+  ASSERT_TRUE(kx::Store::open(old_path, error)->dump(deleted).ok());
+  EXPECT_EQ(deleted.find("acl_"), std::string::npos) << deleted;
+  EXPECT_NE(deleted.find("protobj name=\"/BREVIK/x\" type=0 description=none acl=none\n"), std::string::npos);
   ASSERT_EQ(kxadmin_run_rollback(ctx.get(), run, rsp), 1);
   std::string after;
   ASSERT_TRUE(kx::Store::open(old_path, error)->dump(after, true).ok());
@@ -110,6 +115,24 @@ TEST_F(MigrateTest, StoresOfOtherVersionsAreNotTouched) {
   int from = -1;
   EXPECT_EQ(kx::Store::migrate(other.file("missing.db"), from).code, kx::CODE_STORE_UNAVAILABLE);
   EXPECT_FALSE(std::filesystem::exists(other.file("missing.db")));
+}
+
+// A version 1 store could hold a reference to nothing (its references are
+// checked only by connections that turn them on); migrating it would carry
+// the break into the new tables, so the migration is refused whole.
+TEST_F(MigrateTest, AStoreWithABrokenReferenceIsLeftAsItWas) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open_v2(old_path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(db, "INSERT INTO acl_user VALUES('brevik-admin', 'nobody', 'r')", nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close_v2(db);
+  int from = 0;
+  const kx::Outcome r = kx::Store::migrate(old_path, from);
+  EXPECT_EQ(r.code, kx::CODE_STORE_ERROR);
+  EXPECT_NE(r.message.find("references"), std::string::npos) << r.message;
+  kx::Outcome error;
+  EXPECT_EQ(kx::Store::open(old_path, error), nullptr);
+  EXPECT_NE(error.message.find("version 1"), std::string::npos) << error.message;
 }
 
 }  // namespace
