@@ -52,7 +52,9 @@ std::string error_of(sqlite3* db, int rc) { return db != nullptr ? sqlite3_errms
 
 std::optional<SqliteConnection> SqliteConnection::connect(const std::string& path, std::string& error) {
   sqlite3* raw = nullptr;
-  const int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+  // A connection belongs to one store object, used by one thread at a time,
+  // so SQLite need not lock it around every call.
+  const int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
   // sqlite hands back a handle even on failure; it carries the reason.
   SqliteConnection conn(path, raw);
   if (rc != SQLITE_OK) {

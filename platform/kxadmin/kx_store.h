@@ -178,6 +178,10 @@ class Store {
   // Fails with `code` when the row `key` of `table` is missing.
   Outcome must_exist(std::string_view table, std::string_view what, std::string_view key, std::uint32_t code);
   Outcome must_not_exist(std::string_view table, std::string_view what, std::string_view key);
+  // Runs an INSERT that ends in ON CONFLICT DO NOTHING; a row that is there
+  // already fails as must_not_exist would.
+  Outcome insert_new(std::string_view sql, std::initializer_list<SqlArg> args, std::string_view what,
+                     std::string_view key);
   Outcome store_error() const;
   std::int64_t changes() const { return db_->changes(); }
 

@@ -29,10 +29,9 @@ Outcome remove_acl_entry(Store& store, std::string_view table, std::string_view 
 }  // namespace
 
 Outcome Store::acl_create(std::string_view name) {
-  if (Outcome r = must_not_exist("acl", "ACL", name); !r.ok()) return r;
   undo_begin_op();
   undo_note_made("acl", {name});
-  return run("INSERT INTO acl(name) VALUES(?)", {name});
+  return insert_new("INSERT INTO acl(name) VALUES(?) ON CONFLICT DO NOTHING", {name}, "ACL", name);
 }
 
 // The ACL's entries go with it and objects it was attached to lose it

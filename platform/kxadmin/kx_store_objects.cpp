@@ -6,11 +6,10 @@ namespace kx {
 // Object spaces are independent of the protected objects named beneath
 // them: deleting one leaves those objects alone.
 Outcome Store::objectspace_create(std::string_view name, int type, opt_str description) {
-  if (Outcome r = must_not_exist("objectspace", "object space", name); !r.ok()) return r;
   undo_begin_op();
   undo_note_made("objectspace", {name});
-  return run("INSERT INTO objectspace(name, type, description) VALUES(?, ?, ?)",
-             {name, std::int64_t{type}, description});
+  return insert_new("INSERT INTO objectspace(name, type, description) VALUES(?, ?, ?) ON CONFLICT DO NOTHING",
+                    {name, std::int64_t{type}, description}, "object space", name);
 }
 
 Outcome Store::objectspace_delete(std::string_view name) {
@@ -25,10 +24,10 @@ Outcome Store::objectspace_names(std::vector<std::string>& names) {
 }
 
 Outcome Store::protobj_create(std::string_view name, int type, opt_str description) {
-  if (Outcome r = must_not_exist("protobj", "protected object", name); !r.ok()) return r;
   undo_begin_op();
   undo_note_made("protobj", {name});
-  return run("INSERT INTO protobj(name, type, description) VALUES(?, ?, ?)", {name, std::int64_t{type}, description});
+  return insert_new("INSERT INTO protobj(name, type, description) VALUES(?, ?, ?) ON CONFLICT DO NOTHING",
+                    {name, std::int64_t{type}, description}, "protected object", name);
 }
 
 Outcome Store::protobj_delete(std::string_view name) {

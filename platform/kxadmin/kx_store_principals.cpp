@@ -56,10 +56,9 @@ Outcome Store::action_delete(std::string_view name, opt_str group) {
 }
 
 Outcome Store::action_group_create(std::string_view group) {
-  if (Outcome r = must_not_exist("action_group", "action group", group); !r.ok()) return r;
   undo_begin_op();
   undo_note_made("action_group", {group});
-  return run("INSERT INTO action_group(name) VALUES(?)", {group});
+  return insert_new("INSERT INTO action_group(name) VALUES(?) ON CONFLICT DO NOTHING", {group}, "action group", group);
 }
 
 // The group's actions go with it.
@@ -81,10 +80,10 @@ Outcome Store::action_entries(std::vector<std::string>& lines) {
 }
 
 Outcome Store::group_create(std::string_view name, std::string_view dn, std::string_view cn) {
-  if (Outcome r = must_not_exist("grp", "group", name); !r.ok()) return r;
   undo_begin_op();
   undo_note_made("grp", {name});
-  return run("INSERT INTO grp(name, dn, cn) VALUES(?, ?, ?)", {name, dn, cn});
+  return insert_new("INSERT INTO grp(name, dn, cn) VALUES(?, ?, ?) ON CONFLICT DO NOTHING", {name, dn, cn}, "group",
+                    name);
 }
 
 // Memberships and ACL entries of the group go with it.

@@ -48,6 +48,13 @@ Outcome Store::must_not_exist(std::string_view table, std::string_view what, std
   return failure(CODE_EXISTS, std::string(what) + " " + in_quotes(key) + " already exists");
 }
 
+Outcome Store::insert_new(std::string_view sql, std::initializer_list<SqlArg> args, std::string_view what,
+                          std::string_view key) {
+  if (Outcome r = run(sql, args); !r.ok()) return r;
+  if (changes() > 0) return success();
+  return failure(CODE_EXISTS, std::string(what) + " " + in_quotes(key) + " already exists");
+}
+
 // The oldest matching fault is used first; a fault for a named object
 // matches only calls about that object, one without a name matches all.
 Outcome Store::take_fault(std::string_view api, opt_str name, std::optional<Fault>& fault) {

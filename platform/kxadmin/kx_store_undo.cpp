@@ -83,13 +83,21 @@ Outcome Store::write_undo_record(std::string_view api, opt_str name) {
     for (UndoStep& step : *group) steps.push_back(std::move(step));
   }
   if (steps.empty()) return success();
-  std::int64_t id = 0;
-  if (Outcome r = run_id(*run_tag_, true, id); !r.ok()) return r;
   const std::string text = encode_undo_steps(steps);
-  // Records are numbered from 1 within their run, oldest first.
-  return run("INSERT INTO undo(run, seq, api, name, steps) SELECT ?, COALESCE(MAX(seq), 0) + 1, ?, ?, ? FROM undo "
-             "WHERE run = ?",
-             {id, api, name, std::string_view(text), id});
+  const RunTag& tag = *run_tag_;
+  // Records are numbered from 1 within their run, oldest first.  The run's
+  // row is found (or, for its first record, made) by the insert itself.
+  const auto insert = [&] {
+    return run("INSERT INTO undo(run, seq, api, name, steps) "
+               "SELECT run.id, COALESCE((SELECT MAX(seq) FROM undo WHERE undo.run = run.id), 0) + 1, ?, ?, ? "
+               "FROM run WHERE host = ? AND pid = ? AND started = ?",
+               {api, name, std::string_view(text), tag.host, tag.process_id, tag.start_time});
+  };
+  if (Outcome r = insert(); !r.ok() || changes() > 0) return r;
+  std::int64_t id = 0;
+  if (Outcome r = run_id(tag, true, id); !r.ok()) return r;
+  if (Outcome r = insert(); !r.ok() || changes() > 0) return r;
+  return failure(CODE_STORE_ERROR, "policy store failure: the undo record of the change cannot be written");
 }
 
 }  // namespace kx
