@@ -6,3 +6,6 @@ file(MAKE_DIRECTORY "${STAGE_DIR}")
 execute_process(
   COMMAND ${CMAKE_COMMAND} -E env "DESTDIR=${STAGE_DIR}" ${CMAKE_COMMAND} --install "${BUILD_DIR}"
   COMMAND_ERROR_IS_FATAL ANY)
+# A host takes /usr from the real system, so the product's manual page and
+# completion there would be hidden in it anyway; the package tests cover them.
+file(REMOVE_RECURSE "${STAGE_DIR}/usr")

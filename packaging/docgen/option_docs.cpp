@@ -125,6 +125,7 @@ OptionDoc document(const ConfigOptionDef& def, const UsageArgument* usage, const
   doc.name = def.name;
   doc.shortest = shortest_form(def);
   doc.summary = one_line(catalog_text(def.help - ZARNCFG_MSG_BASE));
+  if (!doc.summary.empty() && doc.summary.back() != '.') doc.summary += '.';
   if ((def.flags & OPT_VALUE_REQUIRED) == 0) {
     doc.facts.push_back("Asks for information: prints it and ends the run without configuring anything.");
     return doc;
