@@ -30,8 +30,8 @@ TEST(CatalogText, ListsEveryCodedMessageOnceWithItsSentence) {
   EXPECT_EQ(notes, 5);
   EXPECT_EQ(messages.front().code, "ZRNCF0007E");
   EXPECT_EQ(messages.back().code, "ZRNCF2862I");
-  const auto root = std::find_if(messages.begin(), messages.end(),
-                                 [](const CodedMessage& m) { return m.code == "ZRNCF1338E"; });
+  const auto root =
+      std::find_if(messages.begin(), messages.end(), [](const CodedMessage& m) { return m.code == "ZRNCF1338E"; });
   ASSERT_NE(root, messages.end());
   EXPECT_EQ(root->text, "This command must be run by the root user. \n");
 }

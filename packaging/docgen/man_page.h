@@ -13,7 +13,7 @@ namespace docgen {
 // One tagged paragraph of a generated section: its heading line and the
 // sentences below it, both plain text.
 struct ManEntry {
-  std::string heading;        // already in roff (fonts set), one line
+  std::string heading;  // already in roff (fonts set), one line
   std::vector<std::string> sentences;
 };
 

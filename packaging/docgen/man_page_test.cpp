@@ -2,11 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <regex>
 #include <set>
-#include <sstream>
 
+#include "text_file.h"
 #include "tool_usage.h"
 #include "zarncfg_tables.h"
 
@@ -14,11 +13,9 @@ namespace docgen {
 namespace {
 
 std::string page(std::string_view name) {
-  std::ifstream in(std::string(ZARN_MAN_SOURCE_DIR) + "/" + std::string(name) + ".8.in");
-  std::ostringstream text;
-  text << in.rdbuf();
+  const std::string source = read_text_file(std::string(ZARN_MAN_SOURCE_DIR) + "/" + std::string(name) + ".8.in");
   for (const ManPage& row : man_pages()) {
-    if (row.name == name) return fill_template(text.str(), render_entries(row.entries()));
+    if (row.name == name) return fill_template(source, render_entries(row.entries()));
   }
   throw std::runtime_error("no page " + std::string(name));
 }

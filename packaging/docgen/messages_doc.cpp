@@ -73,10 +73,8 @@ std::vector<std::string> explanation_problems(const std::vector<CodedMessage>& m
     const auto found = explanations.by_code.find(message.code);
     if (found == explanations.by_code.end() || found->second.empty()) {
       problems.push_back(message.code + " has no explanation");
-    } else if (found->second.find(kWhen) == std::string::npos ||
-               found->second.find(kWhatToDo) == std::string::npos) {
-      problems.push_back(message.code + " lacks \"" + std::string(kWhen) + "\" or \"" + std::string(kWhatToDo) +
-                         "\"");
+    } else if (found->second.find(kWhen) == std::string::npos || found->second.find(kWhatToDo) == std::string::npos) {
+      problems.push_back(message.code + " lacks \"" + std::string(kWhen) + "\" or \"" + std::string(kWhatToDo) + "\"");
     }
   }
   for (const auto& [code, text] : explanations.by_code) {

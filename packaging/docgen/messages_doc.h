@@ -12,7 +12,7 @@
 namespace docgen {
 
 struct Explanations {
-  std::string intro;                                     // the text between "---" and the first heading
+  std::string intro;                                        // the text between "---" and the first heading
   std::map<std::string, std::string, std::less<>> by_code;  // "ZRNCF1338E" -> its paragraphs
 };
 

@@ -2,18 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
+#include "text_file.h"
 
 namespace docgen {
 namespace {
-
-std::string read(const std::string& path) {
-  std::ifstream in(path);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 const std::string kSource =
     "# Title\nediting notes\n---\nIntro line.\n\n"
@@ -30,17 +22,16 @@ TEST(MessagesDoc, ParsesIntroAndOneExplanationPerHeading) {
 TEST(MessagesDoc, NamesCodesWithoutExplanationIncompleteOnesAndStrangers) {
   const Explanations e = parse_explanations(kSource + "## ZRNCF9999E\n**When it appears.** x **What to do.** y\n");
   const std::vector<CodedMessage> messages = {{"ZRNCF1338E", "root"}, {"ZRNCF1301E", "n"}, {"ZRNCF1302E", "h"}};
-  EXPECT_EQ(explanation_problems(messages, e),
-            (std::vector<std::string>{"ZRNCF1301E lacks \"**When it appears.**\" or \"**What to do.**\"",
-                                      "ZRNCF1302E has no explanation",
-                                      "ZRNCF9999E is explained but is not in the catalog"}));
+  EXPECT_EQ(
+      explanation_problems(messages, e),
+      (std::vector<std::string>{"ZRNCF1301E lacks \"**When it appears.**\" or \"**What to do.**\"",
+                                "ZRNCF1302E has no explanation", "ZRNCF9999E is explained but is not in the catalog"}));
 }
 
 TEST(MessagesDoc, PageHasATableAndASectionPerCode) {
   const Explanations e = parse_explanations(kSource);
-  const std::string md = messages_markdown({{"ZRNCF1338E", "This command | must be run. \nBy root. \n"},
-                                            {"ZRNCF1302E", "Hold.\n"}},
-                                           e);
+  const std::string md =
+      messages_markdown({{"ZRNCF1338E", "This command | must be run. \nBy root. \n"}, {"ZRNCF1302E", "Hold.\n"}}, e);
   EXPECT_NE(md.find("Intro line.\n\n| Code | Text |\n|---|---|\n"
                     "| [ZRNCF1338E](#zrncf1338e) | This command \\| must be run. By root. |\n"),
             std::string::npos);
@@ -52,7 +43,7 @@ TEST(MessagesDoc, PageHasATableAndASectionPerCode) {
 // Every coded message of the catalog is explained, with both paragraphs.
 TEST(MessagesDoc, EveryCatalogCodeIsExplained) {
   const auto problems = explanation_problems(
-      coded_messages(), parse_explanations(read(std::string(ZARN_DOCS_DIR) + "/message-explanations.md")));
+      coded_messages(), parse_explanations(read_text_file(std::string(ZARN_DOCS_DIR) + "/message-explanations.md")));
   EXPECT_TRUE(problems.empty()) << ::testing::PrintToString(problems);
 }
 
@@ -60,8 +51,8 @@ TEST(MessagesDoc, EveryCatalogCodeIsExplained) {
 // or the explanations, "cmake --build <build> --target messages_doc".
 TEST(MessagesDoc, CommittedPageIsCurrent) {
   const std::string expected = messages_markdown(
-      coded_messages(), parse_explanations(read(std::string(ZARN_DOCS_DIR) + "/message-explanations.md")));
-  EXPECT_TRUE(read(std::string(ZARN_DOCS_DIR) + "/messages.md") == expected)
+      coded_messages(), parse_explanations(read_text_file(std::string(ZARN_DOCS_DIR) + "/message-explanations.md")));
+  EXPECT_TRUE(read_text_file(std::string(ZARN_DOCS_DIR) + "/messages.md") == expected)
       << "docs/messages.md is out of date: cmake --build <build> --target messages_doc";
 }
 

@@ -43,8 +43,8 @@ std::vector<std::string> set_members(const MinMaxRequirement& row) {
 void describe_requirement(const MinMaxRequirement& row, OptionDoc& doc) {
   switch (row.kind()) {
     case REQ_INT_RANGE:
-      doc.facts.push_back("A whole number from " + std::to_string(row.minimum) + " to " +
-                          std::to_string(row.maximum) + ", written as plain digits.");
+      doc.facts.push_back("A whole number from " + std::to_string(row.minimum) + " to " + std::to_string(row.maximum) +
+                          ", written as plain digits.");
       break;
     case REQ_MAX_LENGTH:
       doc.facts.push_back("At most " + std::to_string(row.maximum) + " characters.");
@@ -63,8 +63,9 @@ void describe_requirement(const MinMaxRequirement& row, OptionDoc& doc) {
       break;
     case REQ_FILE:
       doc.file = true;
-      doc.facts.push_back("The name of a readable file; a relative name is also tried in the directory "
-                          "zarncfg was started from.");
+      doc.facts.push_back(
+          "The name of a readable file; a relative name is also tried in the directory "
+          "zarncfg was started from.");
       break;
     case REQ_POSITIVE_NUMBER:
       doc.facts.push_back("A positive whole number without a leading zero; blanks around it are removed.");

@@ -32,14 +32,15 @@ TEST(OptionDocs, TellRangesDefaultsAndPlaces) {
   EXPECT_EQ(port.placeholder, "port_to_listen_for_notification");
   EXPECT_TRUE(has_fact(port, "A whole number from 0 to 65535, written as plain digits."));
   EXPECT_TRUE(has_fact(port, "Default: 7134."));
-  EXPECT_TRUE(has_fact(port, "Response file and configuration: stanza ssl, entry ssl-listening-port of "
-                             "/opt/zarn/etc/zarnd.conf."));
+  EXPECT_TRUE(has_fact(port,
+                       "Response file and configuration: stanza ssl, entry ssl-listening-port of "
+                       "/opt/zarn/etc/zarnd.conf."));
   const OptionDoc& hold = find(docs, "-cred_hold");
   EXPECT_EQ(hold.shortest, "-cred_h");
   EXPECT_TRUE(has_fact(hold, "-delete can remove it."));
   EXPECT_TRUE(has_fact(find(docs, "-suffix"), "At most 1023 characters."));
-  EXPECT_TRUE(has_fact(find(docs, "-suffix"),
-                       "Required on a first configuration; a reconfiguration cannot change it."));
+  EXPECT_TRUE(
+      has_fact(find(docs, "-suffix"), "Required on a first configuration; a reconfiguration cannot change it."));
   EXPECT_TRUE(has_fact(find(docs, "-autostart"), "Default: on."));
   EXPECT_TRUE(has_fact(find(docs, "-sec_master_pwd"),
                        "Response file: stanza zarncfg, entry sec-master-pwd. Never written to a configuration file."));

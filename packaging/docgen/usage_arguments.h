@@ -11,9 +11,9 @@
 namespace docgen {
 
 struct UsageArgument {
-  std::string placeholder;          // "number_of_minutes", or "" when none
-  std::vector<std::string> choices; // the words of "(a | b | c)"
-  bool required = false;            // written without brackets
+  std::string placeholder;           // "number_of_minutes", or "" when none
+  std::vector<std::string> choices;  // the words of "(a | b | c)"
+  bool required = false;             // written without brackets
 };
 
 // Keyed by option name ("-cred_hold").  Entries of one option may span lines.

@@ -80,15 +80,15 @@ TEST_F(PackageHostTest, FirstConfigurationFromTheInstalledPackage) {
   ASSERT_EQ(sh(std::string("/opt/Varden/bin/kxadmin init --sec-master-pwd ") + kPwd).exit_status, 0);
   write_file(kCert, "-----BEGIN CERTIFICATE-----\nZARN TEST CA\n-----END CERTIFICATE-----\n");
 
-  const auto r = zarncfg({"-ldap_ssl_cacert", kCert, "-branch", "brevik1", "-suffix", "o=zarn", "-sec_master_pwd", kPwd});
+  const auto r =
+      zarncfg({"-ldap_ssl_cacert", kCert, "-branch", "brevik1", "-suffix", "o=zarn", "-sec_master_pwd", kPwd});
   ASSERT_EQ(r.exit_status, 0) << describe(r);
-  EXPECT_EQ(r.out.rfind(
-                "Gathering information. \nProcessing the current configuration files. \n"
-                "Processing the command line. \nValidating the information. \nConfiguring Zarn. \n"
-                "Configuring the ZARND daemon. \nInitializing the Varden Policy Server context. \n"
-                "Registering with Varden Policy Server. This may take a few minutes. \n"
-                "Registering the Zarn product policy. \n",
-                0),
+  EXPECT_EQ(r.out.rfind("Gathering information. \nProcessing the current configuration files. \n"
+                        "Processing the command line. \nValidating the information. \nConfiguring Zarn. \n"
+                        "Configuring the ZARND daemon. \nInitializing the Varden Policy Server context. \n"
+                        "Registering with Varden Policy Server. This may take a few minutes. \n"
+                        "Registering the Zarn product policy. \n",
+                        0),
             0u)
       << describe(r);
   for (const char* line : {"Registering the brevik.once-only.u3800 policy updates. \n",
