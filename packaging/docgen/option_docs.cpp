@@ -131,13 +131,15 @@ OptionDoc document(const ConfigOptionDef& def, const UsageArgument* usage, const
     doc.facts.push_back("Asks for information: prints it and ends the run without configuring anything.");
     return doc;
   }
-  if (const MinMaxRequirement* row = requirement_of(def.index)) describe_requirement(*row, doc);
+  const MinMaxRequirement* row = requirement_of(def.index);
+  if (row != nullptr) describe_requirement(*row, doc);
   if (doc.words.empty() && usage != nullptr && !usage->choices.empty()) {
     doc.words = usage->choices;
     doc.facts.push_back("One of: " + joined(doc.words, ", ") + " (exactly so, in lower case).");
   }
   doc.placeholder = placeholder_of(usage, doc);
   if (def.index == IDX_RSPFILE) doc.file = true;
+  if (row == nullptr && doc.words.empty() && !doc.file) doc.facts.push_back("zarncfg does not check the value.");
   describe_storage(def.index, doc);
   describe_properties(def, defaults, doc);
   return doc;

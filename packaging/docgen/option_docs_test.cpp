@@ -46,6 +46,8 @@ TEST(OptionDocs, TellRangesDefaultsAndPlaces) {
                        "Response file: stanza zarncfg, entry sec-master-pwd. Never written to a configuration file."));
   EXPECT_TRUE(has_fact(find(docs, "-lrd_config"), "Command line only."));
   EXPECT_FALSE(has_fact(find(docs, "-branch"), "-delete can remove it."));
+  EXPECT_TRUE(has_fact(find(docs, "-lrd_logs"), "zarncfg does not check the value."));
+  EXPECT_FALSE(has_fact(find(docs, "-rspfile"), "zarncfg does not check the value."));
 }
 
 TEST(OptionDocs, CompletionWordsAndFiles) {
