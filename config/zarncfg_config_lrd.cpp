@@ -6,10 +6,10 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "sys_file.h"
 #include "zarncfg_config.h"
 #include "zarncfg_certbind_command.h"
 #include "zarncfg_config_stanza.h"
-#include "zarncfg_file_copy.h"
 #include "zarncfg_report.h"
 #include "zarncfg_run_to_file.h"
 #include "zarncfg_strings.h"
@@ -24,11 +24,14 @@ constexpr const char* kUnconfigOutput = "/tmp/.zarn_unconfig";
 constexpr const char* kLrdName = "zarnlrd";
 
 // No failure path: the daemon then keeps the XML it had.  The log says so.
+void copy_or_log(const char* source, const char* target) {
+  std::string why;
+  if (!sys::copy_file(source, target, why)) log_notice(msg_id(2860), source, target);
+}
+
 void reset_lrd_xml() {
-  if (access(kLrdXml, F_OK) == 0 && !zarncfg_copy_file(kLrdXml, kLrdXmlBackup)) {
-    log_notice(msg_id(2860), kLrdXml, kLrdXmlBackup);
-  }
-  if (!zarncfg_copy_file(kLrdXmlTemplate, kLrdXml)) log_notice(msg_id(2860), kLrdXmlTemplate, kLrdXml);
+  if (access(kLrdXml, F_OK) == 0) copy_or_log(kLrdXml, kLrdXmlBackup);
+  copy_or_log(kLrdXmlTemplate, kLrdXml);
 }
 
 void set_lrd_state(vd_msgid_t& status) {

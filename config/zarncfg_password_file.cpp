@@ -12,14 +12,13 @@
 #include <cerrno>
 #include <vector>
 
-#include "zarncfg_file_copy.h"
 #include "zarncfg_report.h"
 
 PasswordFile::PasswordFile(vd_msgid_t& status, std::string name_template) {
   std::vector<char> name(name_template.begin(), name_template.end());
   name.push_back('\0');
-  fd_ = mkostemp(name.data(), O_CLOEXEC);
-  if (fd_ < 0) {
+  fd_.reset(mkostemp(name.data(), O_CLOEXEC));
+  if (!fd_.valid()) {
     status = msg_id(1340);
     print_and_log_error(msg_id(1340), name_template);
     return;
@@ -33,14 +32,10 @@ PasswordFile::~PasswordFile() {
 }
 
 bool PasswordFile::add_line(std::string_view password) {
-  if (fd_ < 0) return false;
-  return zarncfg_write_all(fd_, std::string(password) + "\n");
+  return fd_.valid() && sys::write_all(fd_.get(), std::string(password) + "\n");
 }
 
-void PasswordFile::close() {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
-}
+void PasswordFile::close() { fd_.reset(); }
 
 void zarncfg_remove_stale_password_files(const std::string& directory) {
   DIR* dir = opendir(directory.c_str());

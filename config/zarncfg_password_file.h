@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "sys_fd.h"
 #include "zarncfg_msg.h"
 
 inline constexpr const char* PASSWORD_FILE_DIRECTORY = "/opt/zarn/etc";
@@ -25,7 +26,7 @@ class PasswordFile {
   PasswordFile(const PasswordFile&) = delete;
   PasswordFile& operator=(const PasswordFile&) = delete;
 
-  bool is_open() const { return fd_ >= 0; }
+  bool is_open() const { return fd_.valid(); }
   const std::string& path() const { return path_; }
   // Writes the password and a newline; false when the write fails.
   bool add_line(std::string_view password);
@@ -34,5 +35,5 @@ class PasswordFile {
 
  private:
   std::string path_;
-  int fd_ = -1;
+  sys::UniqueFd fd_;
 };

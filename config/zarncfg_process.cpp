@@ -3,12 +3,13 @@
 
 #include <fcntl.h>
 #include <stdlib.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
+#include <optional>
 
+#include "sys_child.h"
+#include "sys_fd.h"
 #include "zarncfg_report.h"
 #include "zarncfg_strings.h"
 
@@ -17,18 +18,17 @@ namespace {
 // The log takes captured output in entries of at most this many bytes.
 constexpr std::size_t kLogPiece = 999;
 constexpr int kNoProcess = -99;
-constexpr int kShellNotStarted = 127;
+constexpr int kNotRun = -1;
 
-// Waits for the child; a command killed by a signal reports 128 + the signal
-// number, as a shell would, so that it never passes for success.
-int wait_for_exit_code(pid_t child) {
-  int wait_status = 0;
-  while (waitpid(child, &wait_status, 0) < 0) {
-    if (errno != EINTR) return kNoProcess;
-  }
-  if (WIFEXITED(wait_status)) return WEXITSTATUS(wait_status);
-  if (WIFSIGNALED(wait_status)) return 128 + WTERMSIG(wait_status);
-  return kNoProcess;
+sys::ChildSpec shell_command(const char* option, const std::string& command) {
+  return sys::ChildSpec("/bin/sh", {"sh", option, command});
+}
+
+// The shell's end by the runner's rule: its exit code, or 128 + the signal
+// number for one killed by a signal, so that it never passes for success.
+int exit_code(sys::Child& child, int when_lost) {
+  const std::optional<sys::ExitStatus> end = child.wait();
+  return end ? end->code : when_lost;
 }
 
 // A new empty file in the working directory named from "XXXXXX"; mkstemp
@@ -36,18 +36,10 @@ int wait_for_exit_code(pid_t child) {
 // readable by others.
 bool create_output_file(std::string& name) {
   std::string pattern = "XXXXXX";
-  const int fd = mkostemp(pattern.data(), O_CLOEXEC);
-  if (fd < 0) return false;
-  close(fd);
+  const sys::UniqueFd file(mkostemp(pattern.data(), O_CLOEXEC));
+  if (!file.valid()) return false;
   name = pattern;
   return true;
-}
-
-[[noreturn]] void exec_shell(const std::string& full_command, const std::string& shown) {
-  execl("/bin/sh", "sh", "-cf", full_command.c_str(), static_cast<char*>(nullptr));
-  print_and_log_error(msg_id(1339), shown);
-  std::fflush(stdout);
-  _exit(kShellNotStarted);
 }
 
 // One line without its newline; false at the end of the file.
@@ -72,23 +64,11 @@ void log_in_pieces(const std::string& line) {
 }  // namespace
 
 int zarncfg_run_shell(const std::string& command, bool quiet_errors) {
-  std::fflush(nullptr);
-  const pid_t child = fork();
-  if (child < 0) return -1;
-  if (child == 0) {
-    if (quiet_errors) {
-      const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
-      if (null >= 0) dup2(null, STDERR_FILENO);
-    }
-    execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
-    _exit(kShellNotStarted);
-  }
-  int wait_status = 0;
-  while (waitpid(child, &wait_status, 0) < 0) {
-    if (errno != EINTR) return -1;
-  }
-  // A command killed by a signal has failed; it never counts as success.
-  return WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;
+  sys::ChildSpec spec = shell_command("-c", command);
+  const sys::UniqueFd null = quiet_errors ? sys::open_fd("/dev/null", O_WRONLY) : sys::UniqueFd();
+  if (null.valid()) spec.stderr_fd = null.get();
+  std::optional<sys::Child> child = sys::Child::start(spec);
+  return child ? exit_code(*child, kNotRun) : kNotRun;
 }
 
 ScopedFile::~ScopedFile() {
@@ -116,15 +96,14 @@ int zarncfg_popen(const std::string& command, const std::string& display, std::s
   // The group makes the redirection cover every part of a list or pipeline,
   // not only its last command; the newline ends a trailing comment.
   const std::string full_command = "{ " + command + "\n} > " + zarncfg_shell_word(output_file) + " 2>&1";
-  // Buffered output would otherwise be written twice, once by the child.
-  std::fflush(nullptr);
-  const pid_t child = fork();
-  if (child < 0) {
+  std::optional<sys::Child> child = sys::Child::start(shell_command("-cf", full_command));
+  if (!child) {
     print_and_log_error(msg_id(1339), shown);
     return kNoProcess;
   }
-  if (child == 0) exec_shell(full_command, shown);
-  const int result = wait_for_exit_code(child);
+  // A shell that could not be executed ends with 127, as its command would.
+  if (child->exec_error() != 0) print_and_log_error(msg_id(1339), shown);
+  const int result = exit_code(*child, kNoProcess);
   trace(msg_id(377), shown, result);
   zarncfg_cat_log(output_file);
   return result;

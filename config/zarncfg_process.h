@@ -12,7 +12,8 @@
 #include "zarncfg_msg.h"
 
 // Runs a command line through /bin/sh and waits for it; the shell's exit
-// status, or -1 when it could not be run or was killed by a signal.
+// status (128 + the signal number when a signal ended it), or -1 when it
+// could not be run.
 // With quiet_errors the shell's own diagnostics (a missing program in a
 // pipeline, say) do not reach the user's terminal.
 int zarncfg_run_shell(const std::string& command, bool quiet_errors = false);

@@ -6,14 +6,16 @@
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cstring>
+#include <optional>
 #include <set>
 #include <string>
 
+#include "sys_child.h"
+#include "sys_fd.h"
 #include "zarncfg_test_support.h"
 
 namespace {
@@ -57,26 +59,19 @@ class PromptTest : public ScratchDirTest {
   void SetUp() override {
     ScratchDirTest::SetUp();
     ASSERT_EQ(openpty(&master_, &slave_, nullptr, nullptr, nullptr), 0);
-    int fds[2];
-    ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
-    std::fflush(nullptr);
-    child_ = fork();
-    ASSERT_GE(child_, 0);
-    if (child_ == 0) {
-      close(fds[0]);
-      prompt_in_child(slave_, fds[1], prompt_);
-    }
-    close(fds[1]);
-    report_fd_ = fds[0];
+    sys::Pipe report;
+    ASSERT_TRUE(sys::make_pipe(report));
+    child_ = sys::Child::start(sys::ChildSpec([&] {
+      report.read_end.reset();
+      prompt_in_child(slave_, report.write_end.get(), prompt_);
+    }));
+    ASSERT_TRUE(child_);
+    report_ = std::move(report.read_end);
   }
   void TearDown() override {
-    if (child_ > 0) {
-      kill(child_, SIGKILL);
-      waitpid(child_, nullptr, 0);
-    }
+    child_.reset();  // killed and reaped if still running
     close(master_);
     close(slave_);
-    close(report_fd_);
     ScratchDirTest::TearDown();
   }
 
@@ -104,10 +99,9 @@ class PromptTest : public ScratchDirTest {
     std::string bytes;
     char buffer[512];
     ssize_t got = 0;
-    while ((got = read(report_fd_, buffer, sizeof buffer)) > 0) bytes.append(buffer, static_cast<std::size_t>(got));
-    int wait_status = 0;
-    waitpid(child_, &wait_status, 0);
-    child_ = -1;
+    while ((got = read(report_.get(), buffer, sizeof buffer)) > 0) bytes.append(buffer, static_cast<std::size_t>(got));
+    (void)child_->wait();  // the report tells how it went
+    child_.reset();
     if (bytes.size() < sizeof report.status + 1) return report;
     std::memcpy(&report.status, bytes.data(), sizeof report.status);
     report.handler_kept = bytes[sizeof report.status] == 1;
@@ -125,8 +119,8 @@ class PromptTest : public ScratchDirTest {
   vd_msgid_t prompt_ = msg_id(14);
   int master_ = -1;
   int slave_ = -1;
-  int report_fd_ = -1;
-  pid_t child_ = -1;
+  sys::UniqueFd report_;
+  std::optional<sys::Child> child_;
   std::string screen_;
 };
 
@@ -171,12 +165,10 @@ class InterruptedPrompt : public PromptTest, public testing::WithParamInterface<
 TEST_P(InterruptedPrompt, LeavesTheTerminalEchoing) {
   ASSERT_TRUE(read_screen_until(kPrompt)) << screen_;
   ASSERT_FALSE(echo_on());
-  kill(child_, GetParam());
-  int wait_status = 0;
-  ASSERT_EQ(waitpid(child_, &wait_status, 0), child_);
-  child_ = -1;
-  ASSERT_TRUE(WIFSIGNALED(wait_status));
-  EXPECT_EQ(WTERMSIG(wait_status), GetParam());
+  child_->kill(GetParam());
+  const std::optional<sys::ExitStatus> end = child_->wait();
+  ASSERT_TRUE(end);
+  EXPECT_EQ(end->signal, GetParam());
   EXPECT_TRUE(echo_on());
 }
 

@@ -6,13 +6,12 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstdio>
+#include <optional>
 
-#include "zarncfg_file_copy.h"
+#include "sys_child.h"
+#include "sys_fd.h"
 #include "zarncfg_report.h"
 
 namespace {
@@ -22,35 +21,22 @@ bool is_own_regular_file(int fd) {
   return fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid();
 }
 
-int open_output(const std::string& path) {
-  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (fd >= 0 && is_own_regular_file(fd)) return fd;
-  if (fd >= 0) close(fd);
+sys::UniqueFd open_output(const std::string& path) {
+  sys::UniqueFd fd = sys::open_fd(path, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK, 0600);
+  if (fd.valid() && is_own_regular_file(fd.get())) return fd;
   log_free_text("The output file " + path + " is not safe to write; the command's output is discarded.");
-  return open("/dev/null", O_WRONLY | O_CLOEXEC);
-}
-
-int wait_for(pid_t child) {
-  int wait_status = 0;
-  while (waitpid(child, &wait_status, 0) < 0) {
-    if (errno != EINTR) return -1;
-  }
-  return WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;
+  return sys::open_fd("/dev/null", O_WRONLY);
 }
 
 }  // namespace
 
 int zarncfg_run_shell_to_file(const std::string& command, const std::string& output_path) {
-  const UniqueFd output(open_output(output_path));
-  if (output.get() < 0) return -1;
-  std::fflush(nullptr);
-  const pid_t child = fork();
-  if (child < 0) return -1;
-  if (child == 0) {
-    // dup2 clears close-on-exec on the copies, which the shell needs.
-    if (dup2(output.get(), STDOUT_FILENO) < 0 || dup2(output.get(), STDERR_FILENO) < 0) _exit(127);
-    execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  return wait_for(child);
+  const sys::UniqueFd output = open_output(output_path);
+  if (!output.valid()) return -1;
+  sys::ChildSpec spec("/bin/sh", {"sh", "-c", command});
+  spec.stdout_fd = output.get();
+  spec.stderr_fd = output.get();
+  std::optional<sys::Child> child = sys::Child::start(spec);
+  const std::optional<sys::ExitStatus> end = child ? child->wait() : std::nullopt;
+  return end ? end->code : -1;
 }

@@ -62,4 +62,14 @@ TEST_F(RunToFileTest, ADanglingLinkCreatesNothing) {
   EXPECT_FALSE(std::filesystem::exists(target));
 }
 
+TEST_F(RunToFileTest, APlantedFifoDoesNotHangTheRun) {
+  const std::string out = dir_ + "/out";
+  ASSERT_EQ(mkfifo(out.c_str(), 0600), 0);
+  EXPECT_EQ(zarncfg_run_shell_to_file("echo x; exit 4", out), 4);
+}
+
+TEST_F(RunToFileTest, ACommandKilledBySignalIsNoSuccess) {
+  EXPECT_EQ(zarncfg_run_shell_to_file("kill -KILL $$", dir_ + "/out"), 128 + 9);
+}
+
 }  // namespace

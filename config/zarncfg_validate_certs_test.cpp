@@ -6,12 +6,14 @@
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 
+#include "sys_child.h"
+#include "sys_fd.h"
 #include "zarncfg_test_support.h"
 #include "zarncfg_validate.h"
 
@@ -28,27 +30,20 @@ class CertsInPrivateHost : public ScratchDirTest {
   // failures (empty when it held).  Skips when namespaces are not available.
   void run_in_private_host(bool with_brevik_group, const std::function<std::string()>& body) {
     const fs::path group_file = make_file("group", read_group() + (with_brevik_group ? "brevik:x:4242:\n" : ""));
-    int fds[2];
-    ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
-    std::fflush(nullptr);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      close(fds[0]);
-      std::string failures = enter_private_host(group_file) ? body() : "#unshare";
-      (void)!write(fds[1], failures.data(), failures.size());
+    sys::Pipe report_pipe;
+    ASSERT_TRUE(sys::make_pipe(report_pipe));
+    std::optional<sys::Child> child = sys::Child::start(sys::ChildSpec([&] {
+      const std::string failures = enter_private_host(group_file) ? body() : "#unshare";
+      (void)sys::write_all(report_pipe.write_end.get(), failures);  // a lost report shows as a failure
       _exit(0);
-    }
-    close(fds[1]);
+    }));
+    ASSERT_TRUE(child);
+    report_pipe.write_end.reset();
     std::string report;
-    char buffer[512];
-    ssize_t got = 0;
-    while ((got = read(fds[0], buffer, sizeof buffer)) > 0) report.append(buffer, static_cast<std::size_t>(got));
-    close(fds[0]);
-    int wait_status = 0;
-    waitpid(child, &wait_status, 0);
+    EXPECT_TRUE(sys::read_all(report_pipe.read_end.get(), report));
+    const std::optional<sys::ExitStatus> end = child->wait();
     if (report == "#unshare") GTEST_SKIP() << "no private mount namespace here";
-    EXPECT_TRUE(WIFEXITED(wait_status) && WEXITSTATUS(wait_status) == 0);
+    EXPECT_TRUE(end && end->code == 0);
     EXPECT_EQ(report, "");
   }
 

@@ -136,6 +136,7 @@ void LaunchPlan::become_user() const {
 }
 
 void LaunchPlan::enter_and_exec() const {
+  // Also when zarnhost itself enters the host, without the child runner.
   sigset_t none;
   sigemptyset(&none);
   (void)::sigprocmask(SIG_SETMASK, &none, nullptr);

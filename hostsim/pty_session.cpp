@@ -13,44 +13,40 @@
 #include "child_process.h"
 #include "file_util.h"
 #include "hostsim/enter.h"
-#include "hostsim/unique_fd.h"
 #include "launch_plan.h"
+#include "sys_fd.h"
 
 namespace hostsim {
 namespace {
 
 struct Terminal {
-  UniqueFd master;
-  UniqueFd slave;
+  sys::UniqueFd master;
+  sys::UniqueFd slave;
 };
 
 Terminal open_terminal() {
-  UniqueFd master(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
+  sys::UniqueFd master(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
   if (!master.valid()) throw_system_error("cannot open", "a pseudo-terminal");
   if (::grantpt(master.get()) != 0 || ::unlockpt(master.get()) != 0) {
     throw_system_error("cannot unlock", "a pseudo-terminal");
   }
   // The slave comes straight from the master, without a path: the host's
   // /dev is the system's, but the caller's may not be.
-  UniqueFd slave(::ioctl(master.get(), TIOCGPTPEER, O_RDWR | O_NOCTTY | O_CLOEXEC));
+  sys::UniqueFd slave(::ioctl(master.get(), TIOCGPTPEER, O_RDWR | O_NOCTTY | O_CLOEXEC));
   if (!slave.valid()) throw_system_error("cannot open", "the pseudo-terminal's slave");
   return Terminal{std::move(master), std::move(slave)};
 }
 
-// Runs in the forked child: a session of its own with the terminal as its
-// controlling terminal and standard streams.
-void attach_terminal(int slave) {
-  if (::setsid() < 0 || ::ioctl(slave, TIOCSCTTY, 0) != 0) ::_exit(kSetupFailureStatus);
-  for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
-    if (::dup2(slave, fd) < 0) ::_exit(kSetupFailureStatus);
-  }
-  close_inherited_fds();
+// Runs in the forked child, whose standard streams are the terminal: a
+// session of its own with the terminal as its controlling terminal.
+void take_terminal() {
+  if (::setsid() < 0 || ::ioctl(STDIN_FILENO, TIOCSCTTY, 0) != 0) ::_exit(kSetupFailureStatus);
 }
 
 }  // namespace
 
 struct PtySession::State {
-  UniqueFd master;
+  sys::UniqueFd master;
   std::optional<ChildProcess> child;
   std::chrono::seconds timeout{kDefaultRunTimeout};
   std::string transcript;
@@ -97,10 +93,13 @@ void PtySession::start(const std::filesystem::path& dir, const std::vector<std::
   if (state_->child) throw std::logic_error("PtySession started twice");
   const LaunchPlan plan(dir, argv, opts.user, opts.cwd);
   Terminal terminal = open_terminal();
-  state_->child.emplace(ChildProcess::spawn([&] {
-    attach_terminal(terminal.slave.get());
+  sys::ChildSpec spec([&plan] {
+    take_terminal();
     plan.enter_and_exec();
-  }));
+  });
+  spec.stdin_fd = spec.stdout_fd = spec.stderr_fd = terminal.slave.get();
+  spec.close_other_fds = true;
+  state_->child.emplace(ChildProcess::spawn(spec));
   state_->master = std::move(terminal.master);
   state_->timeout = opts.timeout;
   if (!opts.stdin_data.empty()) send(opts.stdin_data);
@@ -157,7 +156,7 @@ int PtySession::wait() {
   // without waiting for more (a daemon left behind may hold the terminal).
   while (state_->read_more(std::chrono::steady_clock::now())) {
   }
-  return state_->child->try_reap()->exit_status;
+  return state_->child->try_reap()->code;
 }
 
 const std::string& PtySession::transcript() const { return state_->transcript; }

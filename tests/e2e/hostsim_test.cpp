@@ -165,7 +165,7 @@ TEST_F(SimulatedHost, CommandThatIgnoresItsInputStillEnds) {
 
 TEST_F(SimulatedHost, ReportsTheSignalThatEndedTheCommand) {
   const auto result = sh("kill -TERM $$");
-  EXPECT_EQ(result.exit_status, -1);
+  EXPECT_EQ(result.exit_status, 128 + SIGTERM);
   EXPECT_EQ(result.term_signal, SIGTERM);
 }
 
