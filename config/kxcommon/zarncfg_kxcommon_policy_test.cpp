@@ -14,7 +14,7 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-const std::filesystem::path kPolicyDir = std::filesystem::path(__FILE__).parent_path().parent_path() / "policy";
+const std::filesystem::path kPolicyDir = ZARN_POLICY_DIR;
 constexpr std::array<const char*, 5> kPolicyFiles = {"brevik.once-only", "brevik.once-only.u3800",
                                                      "brevik.once-only.u4100", "brevik.per-policy",
                                                      "brevik.per-machine"};
