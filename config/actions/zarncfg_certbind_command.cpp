@@ -1,15 +1,15 @@
 // The SSL configuration tool's command lines.  Every value goes through
 // zarncfg_shell_word, so a certificate path or password with blanks or
 // shell characters stays one word and is never executed.
+#include "zarncfg_certbind_command.h"
+
 #include <charconv>
 
-#include "zarncfg_certbind_command.h"
 #include "zarncfg_strings.h"
 
 namespace {
 
 constexpr const char* kZarndName = "zarnd";
-constexpr const char* kZarnlrdName = "zarnlrd";
 
 std::string word(const std::string& value) { return zarncfg_shell_word(value); }
 
@@ -75,16 +75,4 @@ CertbindCommand certbind_chgport_command(bool vd37, const std::string& password_
 std::string certbind_modify_command(bool vd37, const ConfigRecord& record) {
   return std::string(CERTBIND_TOOL) + " " + certbind_config_arg(vd37) + " -modify -C " +
          word(record[IDX_LDAP_SSL_CACERT].text());
-}
-
-// The password stands on this command line, as the tool takes it; the line
-// is therefore never logged.
-std::string zarnlrd_config_command(const std::string& password) {
-  return std::string(CERTBIND_TOOL) + " -config -f " + ZARNLRD_CONF + " -d " + CERTBIND_KEY_DIR + " -n " + kZarnlrdName +
-         " -s remote -P " + zarncfg_shell_word(password) + " -S - -r 7777";
-}
-
-std::string zarnlrd_unconfig_command(const std::string& password) {
-  return std::string(CERTBIND_TOOL) + " -unconfig -f " + ZARNLRD_CONF + " -n " + kZarnlrdName + " -P " +
-         zarncfg_shell_word(password);
 }

@@ -5,8 +5,6 @@
 
 #include "zarncfg_record.h"
 
-inline constexpr const char* CERTBIND_TOOL = "/opt/Varden/bin/certbind";
-inline constexpr const char* CERTBIND_KEY_DIR = "/var/zarn/certs";
 inline constexpr const char* PASSWORD_MASK = "********";
 
 struct CertbindCommand {
@@ -25,8 +23,3 @@ CertbindCommand certbind_unregister_command(bool vd37, const std::string& passwo
                                             const ConfigRecord& record);
 CertbindCommand certbind_chgport_command(bool vd37, const std::string& password_file, const ConfigRecord& record);
 std::string certbind_modify_command(bool vd37, const ConfigRecord& record);
-
-// The log router's registration command lines.  The tool takes the security
-// master password on its command line here, so these lines are never logged.
-std::string zarnlrd_config_command(const std::string& password);
-std::string zarnlrd_unconfig_command(const std::string& password);

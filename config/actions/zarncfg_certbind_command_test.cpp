@@ -87,12 +87,4 @@ TEST(CertbindCommand, CertificateChange) {
             "/opt/Varden/bin/certbind -f /opt/zarn/etc/zarnd.conf -modify -C /var/zarn/certs/ca.pem");
 }
 
-TEST(CertbindCommand, LogRouterCommandsKeepThePasswordOneWord) {
-  EXPECT_EQ(zarnlrd_config_command("a b"),
-            "/opt/Varden/bin/certbind -config -f /opt/zarn/etc/zarnlrd.conf -d /var/zarn/certs -n zarnlrd "
-            "-s remote -P 'a b' -S - -r 7777");
-  EXPECT_EQ(zarnlrd_unconfig_command("pw"),
-            "/opt/Varden/bin/certbind -unconfig -f /opt/zarn/etc/zarnlrd.conf -n zarnlrd -P pw");
-}
-
 }  // namespace

@@ -3,7 +3,7 @@
 #include "zarncfg_config_autostart.h"
 
 #include "zarncfg_process.h"
-#include "zarncfg_report.h"
+#include "zarncfg_svc.h"
 
 AutostartPlan zarncfg_autostart_plan(bool already_configured, bool autostart_given, bool autostart_on) {
   const bool on = autostart_given && autostart_on;

@@ -1,27 +1,20 @@
 // The log router daemon: its stanza file, its own registration with the
-// policy server, and its XML configuration reset from the template.
-#include <fcntl.h>
+// policy server, and its XML configuration reset from the template.  Its
+// unconfiguration lies with the tool's module below.
+#include "zarncfg_config_lrd.h"
+
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstdio>
-
 #include "sys_file.h"
-#include "zarncfg_config.h"
-#include "zarncfg_certbind_command.h"
 #include "zarncfg_config_stanza.h"
-#include "zarncfg_report.h"
-#include "zarncfg_run_to_file.h"
-#include "zarncfg_strings.h"
+#include "zarncfg_lrd_tool.h"
+#include "zarncfg_svc.h"
 
 namespace {
 
 constexpr const char* kLrdXml = "/opt/zarn/etc/zarnlrd.xml";
 constexpr const char* kLrdXmlBackup = "/opt/zarn/etc/zarnlrd.xml.bak";
 constexpr const char* kLrdXmlTemplate = "/opt/zarn/etc/zarnlrd.xml.template";
-constexpr const char* kConfigOutput = "/tmp/.zarn_config";
-constexpr const char* kUnconfigOutput = "/tmp/.zarn_unconfig";
-constexpr const char* kLrdName = "zarnlrd";
 
 // No failure path: the daemon then keeps the XML it had.  The log says so.
 void copy_or_log(const char* source, const char* target) {
@@ -38,18 +31,18 @@ void set_lrd_state(vd_msgid_t& status) {
   status = 0;
   auto file = zarncfg_create_stanza(ZARNLRD_CONF, status);
   if (!file) return;
-  trace(msg_id(330), kLrdName, ZARNLRD_CONF);
-  stzAddStanza(*file, kLrdName);
+  trace(msg_id(330), ZARNLRD_NAME, ZARNLRD_CONF);
+  stzAddStanza(*file, ZARNLRD_NAME);
   if (file->error != 0) {
     status = msg_id(1306);
-    print_and_log_error(msg_id(1306), kLrdName, ZARNLRD_CONF);
+    print_and_log_error(msg_id(1306), ZARNLRD_NAME, ZARNLRD_CONF);
     return;
   }
   trace(msg_id(331), "on", ZARNLRD_CONF);
   stzAddEntry(*file, "state", "on");
   if (file->error != 0) {
     status = msg_id(1310);
-    print_and_log_error(msg_id(1310), "state", kLrdName, ZARNLRD_CONF);
+    print_and_log_error(msg_id(1310), "state", ZARNLRD_NAME, ZARNLRD_CONF);
     return;
   }
   zarncfg_close_stanza(std::move(file), status);
@@ -66,7 +59,8 @@ void zarncfg_configure_zarnlrd(int request, ConfigRecord& record, int&, vd_msgid
     return;
   }
   vd_printf(msg_id(335));
-  if (zarncfg_run_shell_to_file(zarnlrd_config_command(record[IDX_SEC_MASTER_PWD].text()), kConfigOutput) != 0) {
+  const std::string command = zarnlrd_config_command(record[IDX_SEC_MASTER_PWD].text());
+  if (zarncfg_run_shell_to_file(command, ZARNLRD_CONFIG_OUTPUT) != 0) {
     status = msg_id(1391);
     print_and_log_error(msg_id(1391));
     return;
@@ -74,16 +68,4 @@ void zarncfg_configure_zarnlrd(int request, ConfigRecord& record, int&, vd_msgid
   set_lrd_state(status);
   if (status != 0) return;
   reset_lrd_xml();
-}
-
-void zarncfg_unconfig_zarnlrd(const std::string& password, int& lrd_status, vd_msgid_t& status) {
-  FunctionTrace scope("zarncfg_unconfig_zarnlrd");
-  vd_printf(msg_id(336));
-  if (zarncfg_run_shell_to_file(zarnlrd_unconfig_command(password), kUnconfigOutput) != 0) {
-    lrd_status += 1;
-    status = msg_id(1394);
-    print_and_log_error(msg_id(1394));
-    return;
-  }
-  std::remove(ZARNLRD_CONF);
 }

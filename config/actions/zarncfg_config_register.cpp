@@ -4,13 +4,11 @@
 #include "zarncfg_config_register.h"
 
 #include "zarncfg_certbind_command.h"
-#include "zarncfg_config.h"
-#include "zarncfg_config_run.h"
 #include "zarncfg_password_file.h"
 #include "zarncfg_process.h"
 #include "zarncfg_prompt.h"
-#include "zarncfg_report.h"
 #include "zarncfg_strings.h"
+#include "zarncfg_svc.h"
 
 int zarncfg_isVD37() {
   return zarncfg_run_shell("/bin/rpm -q -a | grep -i VDRTE-VD | grep \"3\\.7\" >/dev/null 2>&1", true) == 0 ? 1 : 0;

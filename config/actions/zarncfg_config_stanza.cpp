@@ -8,7 +8,7 @@
 
 #include <string_view>
 
-#include "zarncfg_report.h"
+#include "zarncfg_svc.h"
 
 void zarncfg_create_file(const std::string& path, vd_msgid_t&) {
   FunctionTrace scope("zarncfg_create_file");

@@ -12,7 +12,7 @@
 #include <cerrno>
 #include <vector>
 
-#include "zarncfg_report.h"
+#include "zarncfg_svc.h"
 
 PasswordFile::PasswordFile(vd_msgid_t& status, std::string name_template) {
   std::vector<char> name(name_template.begin(), name_template.end());

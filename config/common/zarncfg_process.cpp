@@ -10,8 +10,8 @@
 
 #include "sys_child.h"
 #include "sys_fd.h"
-#include "zarncfg_report.h"
 #include "zarncfg_strings.h"
+#include "zarncfg_svc.h"
 
 namespace {
 
@@ -112,6 +112,11 @@ int zarncfg_popen(const std::string& command, const std::string& display, std::s
 int zarncfg_popen(const std::string& command, const std::string& display, ScopedFile& output) {
   output = ScopedFile();
   return zarncfg_popen(command, display, output.path());
+}
+
+int zarncfg_run_tool(const std::string& command, const std::string& display) {
+  ScopedFile output;
+  return zarncfg_popen(command, display, output);
 }
 
 int zarncfg_cat_log(const std::string& file) {

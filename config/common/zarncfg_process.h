@@ -52,6 +52,9 @@ class ScopedFile {
 int zarncfg_popen(const std::string& command, const std::string& display, std::string& output_file);
 // The same, with the output file removed when `output` goes out of scope.
 int zarncfg_popen(const std::string& command, const std::string& display, ScopedFile& output);
+// The same, with the output file removed at once: the configuration
+// actions judge their tools by the exit status alone.
+int zarncfg_run_tool(const std::string& command, const std::string& display);
 
 // Copies the file into the log between the command-output markers; 0 when
 // it cannot be opened.

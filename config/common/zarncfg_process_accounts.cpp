@@ -1,4 +1,6 @@
 // Look-ups of user and group identifiers by name.
+#include "zarncfg_process.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 #include <grp.h>
@@ -6,8 +8,7 @@
 
 #include <optional>
 
-#include "zarncfg_process.h"
-#include "zarncfg_report.h"
+#include "zarncfg_svc.h"
 
 uid_t zarncfg_get_pw_uid(const std::string& name, vd_msgid_t& status) {
   std::optional<uid_t> found;

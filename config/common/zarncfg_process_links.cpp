@@ -1,9 +1,10 @@
 // The autostart links: removed, and created again when enabled.
+#include "zarncfg_process.h"
+
 #include <unistd.h>
 
-#include "zarncfg_process.h"
-#include "zarncfg_report.h"
 #include "zarncfg_strings.h"
+#include "zarncfg_svc.h"
 
 namespace {
 

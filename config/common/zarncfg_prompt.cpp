@@ -9,8 +9,8 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "zarncfg_report.h"
 #include "zarncfg_strings.h"
+#include "zarncfg_svc.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <array>
 
-#include "zarncfg_report.h"
+#include "zarncfg_svc.h"
 
 bool zarncfg_is_white(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';

@@ -8,8 +8,8 @@
 #include <cstring>
 
 #include "brv_component.h"
-#include "zarncfg_report.h"
 #include "zarncfg_svc.h"
+#include "zarncfg_version.h"
 
 namespace {
 

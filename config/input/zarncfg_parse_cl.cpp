@@ -6,9 +6,7 @@
 #include <algorithm>
 #include <optional>
 
-#include "zarncfg_input_guard.h"
-#include "zarncfg_option_match.h"
-#include "zarncfg_report.h"
+#include "zarncfg_svc.h"
 
 namespace {
 

@@ -1,10 +1,11 @@
 // The -delete list: options whose values are removed from the daemons'
 // configuration files.
+#include "zarncfg_parse_cl.h"
+
 #include <algorithm>
 
-#include "zarncfg_parse_cl.h"
-#include "zarncfg_report.h"
 #include "zarncfg_strings.h"
+#include "zarncfg_svc.h"
 
 namespace {
 

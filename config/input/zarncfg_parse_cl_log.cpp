@@ -1,11 +1,11 @@
 // The command line as the log shows it: every word, except that the word
 // after a password option is replaced.
+#include "zarncfg_parse_cl.h"
+
 #include <array>
 
-#include "zarncfg_option_match.h"
-#include "zarncfg_parse_cl.h"
-#include "zarncfg_report.h"
 #include "zarncfg_strings.h"
+#include "zarncfg_svc.h"
 
 namespace {
 

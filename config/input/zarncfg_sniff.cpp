@@ -9,7 +9,7 @@
 #include <string>
 
 #include "stanza_file.h"
-#include "zarncfg_report.h"
+#include "zarncfg_svc.h"
 
 namespace {
 

@@ -1,10 +1,11 @@
 // The program's defaults: what a first configuration writes when neither
 // the response file nor the command line gives a value.
+#include "zarncfg_sniff.h"
+
 #include <array>
 #include <string>
 
-#include "zarncfg_report.h"
-#include "zarncfg_sniff.h"
+#include "zarncfg_svc.h"
 
 namespace {
 

@@ -100,6 +100,8 @@ enum class KxMode : int { apply = 0, undo = 1 };
 
 // 0 when the command was applied and pushed; 1 otherwise and always in undo mode.
 int zarncfg_execute_kxadmin_command(const AdminCommand& cmd, KxMode mode, std::string_view line);
+// Undoes every recorded command, newest first, one dot each, then a newline.
+void zarncfg_kxadmin_roll_back();
 // Logs every entry of the response; the code of the last one, 0 if none.
 std::uint32_t zarncfg_process_response(const kxadmin_response* response);
 
@@ -134,8 +136,8 @@ int zarncfg_kx_action_group(const kxadmin_context* context, std::span<const std:
 void zarncfg_kxadmin_reset_undo_stack();
 // Records an applied command; 0 when it is on the stack.
 int zarncfg_kxadmin_push(const AdminCommand& cmd, std::string_view line);
-// Undoes every recorded command, newest first, one dot each, then a newline.
-void zarncfg_kxadmin_roll_back();
+// Takes the newest command off the stack; false when it is empty.
+bool zarncfg_kxadmin_pop(AdminCommand& newest);
 std::size_t zarncfg_kxadmin_undo_depth();
 
 // ---- Context and default policy (zarncfg_kxcommon_context.cpp) ----

@@ -1,9 +1,10 @@
 // Logging in to the policy server and loading the product's default policy
 // that the server does not hold yet.
+#include "zarncfg_kxcommon.h"
+
 #include <unistd.h>
 
-#include "zarncfg_kxcommon.h"
-#include "zarncfg_report.h"
+#include "zarncfg_svc.h"
 
 kxadmin_context_t ctx;
 

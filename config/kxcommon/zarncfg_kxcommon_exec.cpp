@@ -1,6 +1,10 @@
-// Carrying out one command, or its inverse, through its wrapper.
+// Carrying out one command, or its inverse, through its wrapper, and
+// taking back every command of the run.
 #include "zarncfg_kxcommon.h"
-#include "zarncfg_report.h"
+
+#include <cstdio>
+
+#include "zarncfg_svc.h"
 
 namespace {
 
@@ -49,4 +53,18 @@ int zarncfg_execute_kxadmin_command(const AdminCommand& cmd, KxMode mode, std::s
   const int result = run_wrapper(cmd, mode);
   if (mode == KxMode::undo || result != 1) return 1;
   return zarncfg_kxadmin_push(cmd, line);
+}
+
+void zarncfg_kxadmin_roll_back() {
+  FunctionTrace scope("zarncfg_kxadmin_roll_back");
+  AdminCommand newest;
+  while (zarncfg_kxadmin_pop(newest)) {
+    trace(msg_id(364), static_cast<long>(zarncfg_kxadmin_undo_depth()));
+    vd_printf(msg_id(3));
+    std::fflush(stdout);
+    // A failing inverse has logged its response; the older entries still
+    // deserve their turn.
+    (void)zarncfg_execute_kxadmin_command(newest, KxMode::undo, "");
+  }
+  vd_printf(msg_id(13));
 }

@@ -1,11 +1,12 @@
 // Reading one policy command file and applying its commands in order.
+#include "zarncfg_kxcommon.h"
+
 #include <array>
 #include <cstdio>
 
-#include "zarncfg_kxcommon.h"
 #include "zarncfg_process.h"
-#include "zarncfg_report.h"
 #include "zarncfg_strings.h"
+#include "zarncfg_svc.h"
 
 namespace {
 

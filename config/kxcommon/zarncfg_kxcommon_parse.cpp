@@ -1,9 +1,10 @@
 // Turning one line of a policy command file into a command.
+#include "zarncfg_kxcommon.h"
+
 #include <algorithm>
 
-#include "zarncfg_kxcommon.h"
-#include "zarncfg_report.h"
 #include "zarncfg_strings.h"
+#include "zarncfg_svc.h"
 
 std::string zarncfg_kxadmin_clean_line(std::string_view raw) {
   // A "#" starts a comment wherever it stands, even inside quotes: the

@@ -1,14 +1,15 @@
 // Filling the placeholders of a command file line with this run's values.
+#include "zarncfg_kxcommon.h"
+
 #include <unistd.h>
 
 #include <array>
 #include <optional>
 #include <utility>
 
-#include "zarncfg_kxcommon.h"
 #include "zarncfg_prompt.h"
-#include "zarncfg_report.h"
 #include "zarncfg_strings.h"
+#include "zarncfg_svc.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
 // The undo stack: every command applied in this run, so that a failed run
-// can take them back, newest first.
-#include <cstdio>
+// can take them back, newest first.  Taking them back is execution's part.
+#include "zarncfg_kxcommon.h"
+
 #include <vector>
 
-#include "zarncfg_kxcommon.h"
-#include "zarncfg_report.h"
 #include "zarncfg_strings.h"
+#include "zarncfg_svc.h"
 
 namespace {
 
@@ -40,17 +40,10 @@ int zarncfg_kxadmin_push(const AdminCommand& cmd, std::string_view line) {
   return 0;
 }
 
-void zarncfg_kxadmin_roll_back() {
-  FunctionTrace scope("zarncfg_kxadmin_roll_back");
+bool zarncfg_kxadmin_pop(AdminCommand& newest) {
   auto& stack = undo_stack();
-  while (!stack.empty()) {
-    trace(msg_id(364), static_cast<long>(stack.size() - 1));
-    vd_printf(msg_id(3));
-    std::fflush(stdout);
-    // A failing inverse has logged its response; the older entries still
-    // deserve their turn.
-    (void)zarncfg_execute_kxadmin_command(stack.back(), KxMode::undo, "");
-    stack.pop_back();
-  }
-  vd_printf(msg_id(13));
+  if (stack.empty()) return false;
+  newest = std::move(stack.back());
+  stack.pop_back();
+  return true;
 }

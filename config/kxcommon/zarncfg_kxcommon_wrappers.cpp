@@ -1,14 +1,15 @@
 // One wrapper per policy command: the command's fields become the arguments
 // of the policy administration calls, forwards in apply mode and as the
 // inverse in undo mode.
+#include "zarncfg_kxcommon.h"
+
 #include <algorithm>
 #include <array>
 #include <charconv>
 #include <optional>
 
-#include "zarncfg_kxcommon.h"
-#include "zarncfg_report.h"
 #include "zarncfg_strings.h"
+#include "zarncfg_svc.h"
 
 namespace {
 

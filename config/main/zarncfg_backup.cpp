@@ -12,7 +12,7 @@
 #include <string>
 
 #include "sys_file.h"
-#include "zarncfg_report.h"
+#include "zarncfg_svc.h"
 #include "zarncfg_tables.h"
 
 namespace {

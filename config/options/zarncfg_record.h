@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "zarncfg_tables.h"
 
@@ -38,3 +39,12 @@ inline bool is_already_configured(const ConfigRecord& record) { return is_curren
 
 // Whether the log router daemon was configured before the run.
 inline bool is_lrd_configured(const ConfigRecord& record) { return is_current_on(record[IDX_LRD_STATE]); }
+
+// A host stays subscribed to the policy branch and suffix it was configured
+// with; changing either means unconfiguring first.  Repeating the configured
+// value is harmless and accepted.  Both the response file and the command
+// line refuse such a change.
+inline bool zarncfg_changes_configured_value(int option_index, const ConfigEntry& entry, std::string_view value) {
+  const bool fixed = option_index == IDX_BRANCH || option_index == IDX_SUFFIX;
+  return fixed && entry.has(CFG_CURRENT) && entry.text() != value;
+}

@@ -95,6 +95,22 @@ inline constexpr std::array<ConfigOptionDef, 44> config_option_def = {{
     {43, msg_id(127), "-?", 2},
 }};
 
+// How a command-line word names an option: at least the option's minimum
+// abbreviation, and nothing that is not part of the name.  Case-sensitive,
+// as the command line is.
+constexpr bool zarncfg_word_names_option(std::string_view word, const ConfigOptionDef& option) {
+  const std::size_t min_length = option.flags & OPT_MIN_ABBREV_MASK;
+  return word.size() >= min_length && std::string_view(option.name).starts_with(word);
+}
+
+// The first row the word names, or -1.
+constexpr int zarncfg_find_option_row(std::string_view word, std::span<const ConfigOptionDef> options) {
+  for (std::size_t row = 0; row < options.size(); ++row) {
+    if (zarncfg_word_names_option(word, options[row])) return static_cast<int>(row);
+  }
+  return -1;
+}
+
 struct StanzaOptionMap {
   std::int32_t index;
   const char* stanza;
@@ -244,9 +260,12 @@ inline constexpr std::array<const char*, 6> ZARNCFG_SNIFF_FILES = {
     ZARND_CONF, BREVIK_CONF, ZARNAUDITD_CONF, ZARNWDD_CONF, ZARNEVCD_CONF, ZARNLRD_CONF,
 };
 
-inline constexpr const char* ZARNCFG_LOG_FILE = "/var/zarn/log/msg__zarncfg.log";
 inline constexpr const char* ZARNCFG_WORK_DIR = "/var/zarn/zarncfg";
 inline constexpr const char* ZARN_CERTS_DIR = "/var/zarn/certs";
+
+// The SSL configuration tool and where it keeps the daemons' keys.
+inline constexpr const char* CERTBIND_TOOL = "/opt/Varden/bin/certbind";
+inline constexpr const char* CERTBIND_KEY_DIR = ZARN_CERTS_DIR;
 
 // The option name without its leading "-".
 constexpr std::string_view bare_option_name(const ConfigOptionDef& def) { return std::string_view(def.name).substr(1); }

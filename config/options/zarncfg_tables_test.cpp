@@ -10,6 +10,12 @@
 
 namespace {
 
+TEST(Catalog, EveryHelpMessageOfTheOptionsExists) {
+  std::set<vd_msgid_t> present;
+  for (const auto& entry : zarncfg_svc_msg_table) present.insert(entry.id);
+  for (const auto& def : config_option_def) EXPECT_EQ(present.count(def.help), 1u) << def.name;
+}
+
 TEST(OptionTables, RowNumbersAreOptionIndexes) {
   for (std::size_t row = 0; row < config_option_def.size(); ++row) {
     EXPECT_EQ(config_option_def[row].index, static_cast<int>(row));

@@ -6,7 +6,6 @@
 #include <string>
 
 #include "zarncfg_msg.h"
-#include "zarncfg_tables.h"
 
 namespace {
 
@@ -41,12 +40,6 @@ TEST(Catalog, ExamplesFromTheMessageNumbering) {
   std::set<unsigned> present;
   for (const auto& entry : zarncfg_svc_msg_table) present.insert(entry.id - ZARNCFG_MSG_BASE);
   for (unsigned n : needed) EXPECT_EQ(present.count(n), 1u) << n;
-}
-
-TEST(Catalog, EveryHelpMessageOfTheOptionsExists) {
-  std::set<vd_msgid_t> present;
-  for (const auto& entry : zarncfg_svc_msg_table) present.insert(entry.id);
-  for (const auto& def : config_option_def) EXPECT_EQ(present.count(def.help), 1u) << def.name;
 }
 
 TEST(SubcomponentTable, SevenRowsEndedByZeros) {

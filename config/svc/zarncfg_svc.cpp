@@ -1,6 +1,4 @@
-// Logging start-up: register the catalog and route every severity to the
-// program's log file.  Failures here go to standard error, since the log is
-// not yet available.
+// Logging start-up, and the reporting helpers every module uses.
 #include "zarncfg_svc.h"
 
 #include <array>
@@ -8,8 +6,6 @@
 #include <string>
 
 #include "brv_component.h"
-#include "zarncfg_report.h"
-#include "zarncfg_tables.h"
 
 vd_svc_handle_t zarncfg_svc_handle = nullptr;
 

@@ -1,7 +1,8 @@
 // The version display, served through a small component of its own.
+#include "zarncfg_version.h"
+
 #include <cstdio>
 
-#include "zarncfg_report.h"
 #include "zarncfg_svc.h"
 
 namespace {

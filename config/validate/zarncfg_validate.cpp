@@ -1,9 +1,12 @@
-// Validation: the order of the steps, and the required options.
+// Validation: the root check made first in every run, the order of the
+// steps, and the required options.
 #include "zarncfg_validate.h"
+
+#include <unistd.h>
 
 #include <algorithm>
 
-#include "zarncfg_report.h"
+#include "zarncfg_svc.h"
 
 namespace {
 
@@ -18,6 +21,22 @@ bool is_required(std::span<const int> required, int index) {
 }
 
 }  // namespace
+
+int zarncfg_verify_root_user(vd_msgid_t& status) {
+  FunctionTrace scope("zarncfg_verify_root_user");
+  if (geteuid() != 0) {
+    status = msg_id(1338);
+    print_and_log_error(msg_id(1338));
+    return 0;
+  }
+  // The commands this program starts must run as root too.
+  if (setuid(0) != 0) {
+    status = msg_id(1338);
+    print_and_log_error(msg_id(1338));
+    return 0;
+  }
+  return 1;
+}
 
 void zarncfg_validate(ConfigRecord& record, const std::string& start_directory,
                       std::span<const ConfigOptionDef> options, std::span<const int> required,

@@ -1,12 +1,13 @@
 // The copy of the LDAP SSL CA certificate into the certificate directory,
 // where the daemons' configuration files point to it.
+#include "zarncfg_validate.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "zarncfg_process.h"
-#include "zarncfg_report.h"
 #include "zarncfg_strings.h"
-#include "zarncfg_validate.h"
+#include "zarncfg_svc.h"
 
 namespace {
 

@@ -1,5 +1,7 @@
 // The table checks of validation: one rule per requirement kind, and the
 // password pass that follows them.
+#include "zarncfg_validate.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -10,9 +12,8 @@
 #include <optional>
 
 #include "zarncfg_prompt.h"
-#include "zarncfg_report.h"
 #include "zarncfg_strings.h"
-#include "zarncfg_validate.h"
+#include "zarncfg_svc.h"
 
 namespace {
 

@@ -1,9 +1,10 @@
 // The validation rules that join several options.
+#include "zarncfg_validate.h"
+
 #include <cstdlib>
 
 #include "brv_component.h"
-#include "zarncfg_report.h"
-#include "zarncfg_validate.h"
+#include "zarncfg_svc.h"
 
 namespace {
 

@@ -1,10 +1,11 @@
 // Truth words and value sets.
+#include "zarncfg_validate.h"
+
 #include <algorithm>
 #include <array>
 
-#include "zarncfg_report.h"
 #include "zarncfg_strings.h"
-#include "zarncfg_validate.h"
+#include "zarncfg_svc.h"
 
 namespace {
 

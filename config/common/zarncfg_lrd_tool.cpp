@@ -2,17 +2,20 @@
 // Redirecting with "> /tmp/..." in the command text would let anyone who
 // plants a link there make root overwrite any file, so the file is opened
 // here, safely, and handed to the shell as its output.
-#include "zarncfg_run_to_file.h"
+#include "zarncfg_lrd_tool.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <optional>
 
 #include "sys_child.h"
 #include "sys_fd.h"
-#include "zarncfg_report.h"
+#include "zarncfg_strings.h"
+#include "zarncfg_svc.h"
+#include "zarncfg_tables.h"
 
 namespace {
 
@@ -39,4 +42,27 @@ int zarncfg_run_shell_to_file(const std::string& command, const std::string& out
   std::optional<sys::Child> child = sys::Child::start(spec);
   const std::optional<sys::ExitStatus> end = child ? child->wait() : std::nullopt;
   return end ? end->code : -1;
+}
+
+// The password stands on these command lines, as the tool takes it.
+std::string zarnlrd_config_command(const std::string& password) {
+  return std::string(CERTBIND_TOOL) + " -config -f " + ZARNLRD_CONF + " -d " + CERTBIND_KEY_DIR + " -n " +
+         ZARNLRD_NAME + " -s remote -P " + zarncfg_shell_word(password) + " -S - -r 7777";
+}
+
+std::string zarnlrd_unconfig_command(const std::string& password) {
+  return std::string(CERTBIND_TOOL) + " -unconfig -f " + ZARNLRD_CONF + " -n " + ZARNLRD_NAME + " -P " +
+         zarncfg_shell_word(password);
+}
+
+void zarncfg_unconfig_zarnlrd(const std::string& password, int& lrd_status, vd_msgid_t& status) {
+  FunctionTrace scope("zarncfg_unconfig_zarnlrd");
+  vd_printf(msg_id(336));
+  if (zarncfg_run_shell_to_file(zarnlrd_unconfig_command(password), ZARNLRD_UNCONFIG_OUTPUT) != 0) {
+    lrd_status += 1;
+    status = msg_id(1394);
+    print_and_log_error(msg_id(1394));
+    return;
+  }
+  std::remove(ZARNLRD_CONF);
 }

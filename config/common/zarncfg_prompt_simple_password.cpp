@@ -1,12 +1,13 @@
 // Passwords the program makes for secrets of its own.
+#include "zarncfg_prompt.h"
+
 #include <sys/random.h>
 
 #include <array>
 #include <cerrno>
 #include <random>
 
-#include "zarncfg_prompt.h"
-#include "zarncfg_report.h"
+#include "zarncfg_svc.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "zarncfg_run_to_file.h"
+#include "zarncfg_lrd_tool.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -9,6 +9,14 @@
 #include <sstream>
 
 namespace {
+
+TEST(LrdTool, CommandsKeepThePasswordOneWord) {
+  EXPECT_EQ(zarnlrd_config_command("a b"),
+            "/opt/Varden/bin/certbind -config -f /opt/zarn/etc/zarnlrd.conf -d /var/zarn/certs -n zarnlrd "
+            "-s remote -P 'a b' -S - -r 7777");
+  EXPECT_EQ(zarnlrd_unconfig_command("pw"),
+            "/opt/Varden/bin/certbind -unconfig -f /opt/zarn/etc/zarnlrd.conf -n zarnlrd -P pw");
+}
 
 std::string read_file(const std::string& path) {
   std::ifstream in(path);
