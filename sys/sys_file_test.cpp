@@ -1,8 +1,6 @@
 #include "sys_file.h"
 
-#include <signal.h>
 #include <stdlib.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +9,8 @@
 #include <iterator>
 
 #include <gtest/gtest.h>
+
+#include "sys_testing.h"
 
 namespace sys {
 namespace {
@@ -50,26 +50,6 @@ class SysFile : public ::testing::Test {
 
   fs::path dir_;
   std::string why_;
-};
-
-// Makes every write past `limit` bytes fail with EFBIG for the object's
-// lifetime, the one write failure root cannot bypass.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t limit) {
-    ::getrlimit(RLIMIT_FSIZE, &saved_);
-    old_handler_ = ::signal(SIGXFSZ, SIG_IGN);
-    const struct rlimit lowered {limit, saved_.rlim_max};
-    ::setrlimit(RLIMIT_FSIZE, &lowered);
-  }
-  ~FileSizeLimit() {
-    ::setrlimit(RLIMIT_FSIZE, &saved_);
-    ::signal(SIGXFSZ, old_handler_);
-  }
-
- private:
-  struct rlimit saved_ {};
-  sighandler_t old_handler_;
 };
 
 TEST_F(SysFile, ReplaceKeepsOwnerGroupAndMode) {

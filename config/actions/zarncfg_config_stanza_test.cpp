@@ -1,37 +1,17 @@
 #include "zarncfg_config_stanza.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "sys_testing.h"
+
 namespace {
 
-// Makes every write past `limit` bytes fail with EFBIG while it lives: a
-// write-back failure that root cannot bypass.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t limit) {
-    ::getrlimit(RLIMIT_FSIZE, &saved_);
-    old_handler_ = ::signal(SIGXFSZ, SIG_IGN);
-    const struct rlimit lowered {limit, saved_.rlim_max};
-    ::setrlimit(RLIMIT_FSIZE, &lowered);
-  }
-  ~FileSizeLimit() {
-    ::setrlimit(RLIMIT_FSIZE, &saved_);
-    ::signal(SIGXFSZ, old_handler_);
-  }
-  FileSizeLimit(const FileSizeLimit&) = delete;
-  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
- private:
-  struct rlimit saved_ {};
-  sighandler_t old_handler_ = SIG_DFL;
-};
+using sys::FileSizeLimit;
 
 class ConfigStanzaTest : public ::testing::Test {
  protected:
