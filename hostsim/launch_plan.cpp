@@ -15,7 +15,7 @@
 
 #include "file_util.h"
 #include "host_layout.h"
-#include "hostsim/enter.h"
+#include "hostsim/setup_status.h"
 #include "sys_fd.h"
 
 extern char** environ;

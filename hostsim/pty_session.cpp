@@ -13,7 +13,7 @@
 
 #include "child_process.h"
 #include "file_util.h"
-#include "hostsim/enter.h"
+#include "hostsim/setup_status.h"
 #include "launch_plan.h"
 #include "sys_fd.h"
 

@@ -9,7 +9,6 @@
 
 #include "child_process.h"
 #include "file_util.h"
-#include "hostsim/enter.h"
 #include "launch_plan.h"
 #include "sigpipe_guard.h"
 #include "sys_fd.h"
