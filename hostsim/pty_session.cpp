@@ -177,12 +177,7 @@ std::string PtySession::read_until(std::string_view needle) {
 }
 
 void PtySession::send(std::string_view text) {
-  while (!text.empty()) {
-    const ssize_t n = ::write(state_->master.get(), text.data(), text.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) throw_system_error("cannot type into", "the pseudo-terminal");
-    text.remove_prefix(static_cast<size_t>(n));
-  }
+  if (!sys::write_all(state_->master.get(), text)) throw_system_error("cannot type into", "the pseudo-terminal");
 }
 
 std::string PtySession::read_all() {

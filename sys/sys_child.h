@@ -44,7 +44,8 @@ struct ChildSpec {
   int stdin_fd = STDIN_FILENO;
   int stdout_fd = STDOUT_FILENO;
   int stderr_fd = STDERR_FILENO;
-  // Further descriptors the child keeps, under the same numbers.
+  // Further descriptors the child keeps under the same numbers, also
+  // across its exec (their close-on-exec flag is cleared in the child).
   std::vector<int> inherited_fds;
   // Also closes descriptors that stay open across exec, such as those the
   // parent itself inherited from whoever started it.

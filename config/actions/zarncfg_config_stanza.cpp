@@ -8,13 +8,13 @@
 
 #include <string_view>
 
+#include "sys_fd.h"
 #include "zarncfg_svc.h"
 
 void zarncfg_create_file(const std::string& path, vd_msgid_t&) {
   FunctionTrace scope("zarncfg_create_file");
   // A failure shows up when the stanza library opens the file.
-  const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0660);
-  if (fd >= 0) close(fd);
+  (void)sys::open_fd(path, O_RDWR | O_CREAT | O_APPEND, 0660);
 }
 
 std::unique_ptr<StanzaFile> zarncfg_create_stanza(const std::string& path, vd_msgid_t& status) {

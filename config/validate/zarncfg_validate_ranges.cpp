@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <optional>
 
+#include "sys_fd.h"
 #include "zarncfg_prompt.h"
 #include "zarncfg_strings.h"
 #include "zarncfg_svc.h"
@@ -84,10 +85,7 @@ bool file_exists(const std::string& path) { return !path.empty() && access(path.
 
 // Whether this process can open it for reading, which is what the copy needs.
 bool file_readable(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return false;
-  close(fd);
-  return true;
+  return sys::open_fd(path, O_RDONLY | O_NONBLOCK).valid();
 }
 
 // A name the user gave relative to where the program was started still
