@@ -90,16 +90,6 @@ TEST(SysChild, HandsOverOnlyTheDescriptorsNamed) {
   }
 }
 
-TEST(SysChild, StandardStreamsComeFromTheDescriptorsGiven) {
-  Pipe in;
-  ASSERT_TRUE(make_pipe(in));
-  ASSERT_TRUE(write_all(in.write_end.get(), "typed\n"));
-  in.write_end.reset();
-  ChildSpec spec = shell("read line; echo \"out $line\"");
-  spec.stdin_fd = in.read_end.get();
-  EXPECT_EQ(output_of(spec), "out typed\n");
-}
-
 volatile sig_atomic_t interruptions = 0;
 void count_interruption(int) { interruptions = interruptions + 1; }
 

@@ -9,24 +9,6 @@
 namespace sys {
 namespace {
 
-bool is_open(int fd) { return ::fcntl(fd, F_GETFD) >= 0; }
-
-TEST(SysFd, OwnershipMovesAndTheDescriptorIsClosedOnce) {
-  UniqueFd first = open_fd("/dev/null", O_RDONLY);
-  ASSERT_TRUE(first.valid());
-  const int fd = first.get();
-  EXPECT_EQ(::fcntl(fd, F_GETFD) & FD_CLOEXEC, FD_CLOEXEC);
-  {
-    UniqueFd second(std::move(first));
-    EXPECT_FALSE(first.valid());
-    EXPECT_EQ(second.get(), fd);
-    UniqueFd third;
-    third = std::move(second);
-    EXPECT_TRUE(is_open(fd));
-  }
-  EXPECT_FALSE(is_open(fd));
-}
-
 TEST(SysFd, WholeBuffersPassThroughAPipeThatTakesThemInPieces) {
   Pipe pipe;
   ASSERT_TRUE(make_pipe(pipe));
