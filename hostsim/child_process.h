@@ -1,54 +1,31 @@
 // Owns one child process: it is never left running or unreaped.
 #pragma once
 
-#include <sys/types.h>
-
 #include <chrono>
-#include <functional>
 #include <optional>
 
-#include "hostsim/unique_fd.h"
+#include "sys_child.h"
+#include "sys_fd.h"
 
 namespace hostsim {
 
-struct ExitInfo {
-  int exit_status = -1;  // -1 when a signal ended the process
-  int term_signal = 0;
-};
-
-ExitInfo decode_wait_status(int status);
-
 class ChildProcess {
  public:
-  // Runs `in_child` in a forked child; should it return, the child exits
-  // with status 125.  Throws std::runtime_error when fork() fails.
-  static ChildProcess spawn(const std::function<void()>& in_child);
-
-  ChildProcess(ChildProcess&&) noexcept;
-  ChildProcess& operator=(ChildProcess&&) = delete;
-  ChildProcess(const ChildProcess&) = delete;
-  ChildProcess& operator=(const ChildProcess&) = delete;
-  ~ChildProcess();  // kills and reaps a child still running
+  // Throws std::runtime_error when no process could be made.
+  static ChildProcess spawn(const sys::ChildSpec& spec);
 
   // Becomes readable when the child has ended; for poll().
   int exit_fd() const { return pidfd_.get(); }
-  // The exit, once the child has ended and been reaped.
-  std::optional<ExitInfo> try_reap();
-  ExitInfo kill_and_reap();
+  // The end, once the child has ended and been reaped.
+  std::optional<sys::ExitStatus> try_reap() { return child_.try_wait(); }
+  sys::ExitStatus kill_and_reap();
 
  private:
-  ChildProcess(pid_t pid, UniqueFd pidfd) : pid_(pid), pidfd_(std::move(pidfd)) {}
-  ExitInfo reap_blocking();
+  ChildProcess(sys::Child child, sys::UniqueFd pidfd) : child_(std::move(child)), pidfd_(std::move(pidfd)) {}
 
-  pid_t pid_ = -1;
-  UniqueFd pidfd_;
-  std::optional<ExitInfo> exit_;
+  sys::Child child_;  // killed and reaped on destruction if still running
+  sys::UniqueFd pidfd_;
 };
-
-// For a child about to enter a host: whatever descriptors the test process
-// inherited from its own runner (CLOEXEC or not) are none of the host's
-// business, so that runs see the same three streams wherever they start.
-void close_inherited_fds();
 
 // Milliseconds left until `deadline` as poll() wants them, never negative.
 int poll_timeout_ms(std::chrono::steady_clock::time_point deadline);

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "hostsim/unique_fd.h"
+#include "sys_fd.h"
 
 namespace hostsim {
 
@@ -17,36 +17,25 @@ void throw_system_error(std::string_view what, const std::filesystem::path& path
   throw std::runtime_error(std::string(what) + " " + path.string() + ": " + std::strerror(err));
 }
 
-Pipe make_pipe() {
-  int fds[2];
-  if (::pipe2(fds, O_CLOEXEC) != 0) throw_system_error("cannot create", "pipe");
-  return Pipe{UniqueFd(fds[0]), UniqueFd(fds[1])};
+sys::Pipe make_pipe() {
+  sys::Pipe pipe;
+  if (!sys::make_pipe(pipe)) throw_system_error("cannot create", "pipe");
+  return pipe;
 }
 
 std::string read_text_file(const std::filesystem::path& path) {
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  const sys::UniqueFd fd = sys::open_fd(path, O_RDONLY);
   if (!fd.valid()) throw_system_error("cannot open", path);
   std::string text;
-  char chunk[8192];
-  for (;;) {
-    const ssize_t n = ::read(fd.get(), chunk, sizeof chunk);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) throw_system_error("cannot read", path);
-    if (n == 0) return text;
-    text.append(chunk, static_cast<size_t>(n));
-  }
+  if (!sys::read_all(fd.get(), text)) throw_system_error("cannot read", path);
+  return text;
 }
 
 void write_new_file(const std::filesystem::path& path, std::string_view content, mode_t mode) {
   // O_EXCL with O_CREAT never follows a link at the last component.
-  UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+  const sys::UniqueFd fd = sys::open_fd(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
   if (!fd.valid()) throw_system_error("cannot create", path);
-  while (!content.empty()) {
-    const ssize_t n = ::write(fd.get(), content.data(), content.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) throw_system_error("cannot write", path);
-    content.remove_prefix(static_cast<size_t>(n));
-  }
+  if (!sys::write_all(fd.get(), content)) throw_system_error("cannot write", path);
   if (::fchmod(fd.get(), mode) != 0) throw_system_error("cannot set the mode of", path);
 }
 

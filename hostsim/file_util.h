@@ -8,17 +8,12 @@
 #include <string>
 #include <string_view>
 
-#include "hostsim/unique_fd.h"
+#include "sys_fd.h"
 
 namespace hostsim {
 
-struct Pipe {
-  UniqueFd read_end;
-  UniqueFd write_end;
-};
-
-// Both ends close on exec; a child dup2()s the ends it keeps.
-Pipe make_pipe();
+// Both ends close on exec; a child gets the ends it keeps through its spec.
+sys::Pipe make_pipe();
 
 // Throws std::runtime_error naming the path and the system error.
 [[noreturn]] void throw_system_error(std::string_view what, const std::filesystem::path& path);

@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <sched.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -14,7 +15,8 @@
 
 #include "file_util.h"
 #include "host_layout.h"
-#include "hostsim/enter.h"
+#include "hostsim/setup_status.h"
+#include "sys_fd.h"
 
 extern char** environ;
 
@@ -24,6 +26,28 @@ namespace hostsim {
 namespace {
 
 constexpr const char* kPath = "PATH=/usr/sbin:/usr/bin:/sbin:/bin";
+
+// The devices a host gets, made afresh in a small tmpfs of its own for each
+// run: nothing a program in a host does to a device node reaches the
+// machine's (a chown of /dev/null once did, through a bind of /dev).
+constexpr const char* kDevices[] = {"null", "zero", "full", "random", "urandom", "tty"};
+constexpr mode_t kDeviceMode = 0666;
+constexpr const char* kDevOptions = "mode=0755,size=64k";
+// A pseudo-terminal instance of the host's own, so that no terminal of the
+// machine's shows under /dev/pts.
+constexpr const char* kDevptsOptions = "newinstance,ptmxmode=0666,mode=0620";
+// Conventional links of /dev; they lead into the process's own descriptors.
+constexpr std::pair<const char*, const char*> kDevLinks[] = {
+    {"ptmx", "pts/ptmx"}, {"fd", "/proc/self/fd"}, {"stdin", "/proc/self/fd/0"},
+    {"stdout", "/proc/self/fd/1"}, {"stderr", "/proc/self/fd/2"}};
+
+dev_t machine_device(const char* name) {
+  const std::string path = std::string("/dev/") + name;
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) throw_system_error("cannot inspect", path);
+  if (!S_ISCHR(st.st_mode)) throw std::runtime_error(path + " is not a character device");
+  return st.st_rdev;
+}
 
 std::string first_line(const std::string& text) { return text.substr(0, text.find('\n')); }
 
@@ -45,20 +69,11 @@ std::vector<char*> c_strings(std::vector<std::string>& strings) {
 
 // Only write(2): this runs in a forked child that must not touch stdio
 // buffers it shares with its parent.
-void write_stderr(const char* text) {
-  size_t left = std::strlen(text);
-  while (left > 0) {
-    const ssize_t n = ::write(STDERR_FILENO, text, left);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;
-    text += n;
-    left -= static_cast<size_t>(n);
-  }
-}
-
 [[noreturn]] void fail(const char* what, const std::string& subject, int status = kSetupFailureStatus) {
   const char* reason = std::strerror(errno);
-  for (const char* part : {"zarnhost: ", what, " ", subject.c_str(), ": ", reason, "\n"}) write_stderr(part);
+  for (const char* part : {"zarnhost: ", what, " ", subject.c_str(), ": ", reason, "\n"}) {
+    if (!sys::write_all(STDERR_FILENO, part)) break;  // nowhere left to report to
+  }
   ::_exit(status);
 }
 
@@ -87,6 +102,9 @@ LaunchPlan::LaunchPlan(const fs::path& dir, const std::vector<std::string>& argv
   root_ = root.string();
   usr_target_ = (root / "usr").string();
   dev_target_ = (root / "dev").string();
+  for (const char* name : kDevices) devices_.push_back({dev_target_ + "/" + name, machine_device(name)});
+  pts_target_ = dev_target_ + "/pts";
+  for (const auto& [name, target] : kDevLinks) dev_links_.emplace_back(dev_target_ + "/" + name, target);
   proc_target_ = (root / "proc").string();
   varden_target_ = (root / layout::kVardenDir).string();
   hostname_ = first_line(read_text_file(root / layout::kHostnameFile));
@@ -118,12 +136,30 @@ void LaunchPlan::mount_system_dirs() const {
   if (::mount("/usr", usr_target_.c_str(), nullptr, MS_BIND | MS_REC, nullptr) != 0) fail("cannot bind", usr_target_);
   const unsigned long ro = MS_REMOUNT | MS_BIND | MS_RDONLY | kept_mount_flags(usr_target_);
   if (::mount(nullptr, usr_target_.c_str(), nullptr, ro, nullptr) != 0) fail("cannot make read-only", usr_target_);
-  if (::mount("/dev", dev_target_.c_str(), nullptr, MS_BIND | MS_REC, nullptr) != 0) fail("cannot bind", dev_target_);
+  make_device_dir();
   if (::mount("proc", proc_target_.c_str(), "proc", MS_NOSUID | MS_NODEV | MS_NOEXEC, nullptr) != 0) {
     fail("cannot mount proc at", proc_target_);
   }
   if (shared_varden_ && ::mount(shared_varden_->c_str(), varden_target_.c_str(), nullptr, MS_BIND, nullptr) != 0) {
     fail("cannot bind", *shared_varden_);
+  }
+}
+
+void LaunchPlan::make_device_dir() const {
+  if (::mount("tmpfs", dev_target_.c_str(), "tmpfs", MS_NOSUID | MS_NOEXEC, kDevOptions) != 0) {
+    fail("cannot mount a tmpfs at", dev_target_);
+  }
+  for (const DeviceNode& device : devices_) {
+    if (::mknod(device.path.c_str(), S_IFCHR | kDeviceMode, device.number) != 0) fail("cannot make", device.path);
+    // mknod() applies the umask.
+    if (::chmod(device.path.c_str(), kDeviceMode) != 0) fail("cannot set the mode of", device.path);
+  }
+  if (::mkdir(pts_target_.c_str(), 0755) != 0) fail("cannot create directory", pts_target_);
+  if (::mount("devpts", pts_target_.c_str(), "devpts", MS_NOSUID | MS_NOEXEC, kDevptsOptions) != 0) {
+    fail("cannot mount devpts at", pts_target_);
+  }
+  for (const auto& [link, target] : dev_links_) {
+    if (::symlink(target.c_str(), link.c_str()) != 0) fail("cannot link", link);
   }
 }
 
@@ -135,7 +171,8 @@ void LaunchPlan::become_user() const {
   if (::setuid(account_->uid) != 0) fail("cannot become", user_);
 }
 
-void LaunchPlan::enter_and_exec() const {
+void LaunchPlan::enter_and_exec(const std::function<void()>& inside) const {
+  // Also when zarnhost itself enters the host, without the child runner.
   sigset_t none;
   sigemptyset(&none);
   (void)::sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -145,6 +182,7 @@ void LaunchPlan::enter_and_exec() const {
   if (::sethostname(hostname_.data(), hostname_.size()) != 0) fail("cannot set host name", hostname_);
   if (::chroot(root_.c_str()) != 0) fail("cannot chroot to", root_);
   if (::chdir("/") != 0) fail("cannot change directory to", "/");
+  if (inside) inside();
   become_user();
   // As the user, so that the directory's permissions count as for a login.
   if (::chdir(cwd_.c_str()) != 0) fail("cannot change directory to", cwd_);

@@ -7,8 +7,10 @@
 #include <sys/types.h>
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "accounts.h"
@@ -26,16 +28,27 @@ class LaunchPlan {
 
   // Enters the host and executes the command; on failure writes a message
   // to stderr and _exit()s with kSetupFailureStatus (or 126/127 when the
-  // command cannot be executed or found).
-  [[noreturn]] void enter_and_exec() const;
+  // command cannot be executed or found).  `inside`, when given, runs once
+  // the process is in the host, still as root and before it takes the
+  // user's identity; like the rest, it only makes system calls.
+  [[noreturn]] void enter_and_exec(const std::function<void()>& inside = {}) const;
 
  private:
+  struct DeviceNode {
+    std::string path;  // in the host directory
+    dev_t number;      // as the machine's node of the same name
+  };
+
   void mount_system_dirs() const;
+  void make_device_dir() const;
   void become_user() const;
 
   std::string root_;
   std::string usr_target_;
   std::string dev_target_;
+  std::vector<DeviceNode> devices_;
+  std::string pts_target_;
+  std::vector<std::pair<std::string, std::string>> dev_links_;  // link, target
   std::string proc_target_;
   std::string varden_target_;
   std::optional<std::string> shared_varden_;

@@ -2,55 +2,102 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <stdlib.h>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <optional>
 #include <stdexcept>
 
 #include "child_process.h"
 #include "file_util.h"
-#include "hostsim/enter.h"
-#include "hostsim/unique_fd.h"
+#include "hostsim/setup_status.h"
 #include "launch_plan.h"
+#include "sys_fd.h"
 
 namespace hostsim {
 namespace {
 
-struct Terminal {
-  UniqueFd master;
-  UniqueFd slave;
+// The terminal is made inside the host, from the host's own /dev/ptmx, so
+// that its name means something there (tty, ttyname); the child hands the
+// master side to the parent over a socket.
+struct Handover {
+  sys::UniqueFd parent_end;
+  sys::UniqueFd child_end;
 };
 
-Terminal open_terminal() {
-  UniqueFd master(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
-  if (!master.valid()) throw_system_error("cannot open", "a pseudo-terminal");
-  if (::grantpt(master.get()) != 0 || ::unlockpt(master.get()) != 0) {
-    throw_system_error("cannot unlock", "a pseudo-terminal");
+Handover make_handover() {
+  int ends[2];
+  if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0) {
+    throw_system_error("cannot create", "a socket pair");
   }
-  // The slave comes straight from the master, without a path: the host's
-  // /dev is the system's, but the caller's may not be.
-  UniqueFd slave(::ioctl(master.get(), TIOCGPTPEER, O_RDWR | O_NOCTTY | O_CLOEXEC));
-  if (!slave.valid()) throw_system_error("cannot open", "the pseudo-terminal's slave");
-  return Terminal{std::move(master), std::move(slave)};
+  return Handover{sys::UniqueFd(ends[0]), sys::UniqueFd(ends[1])};
 }
 
-// Runs in the forked child: a session of its own with the terminal as its
-// controlling terminal and standard streams.
-void attach_terminal(int slave) {
+// One byte with the descriptor attached.
+struct FdMessage {
+  char byte = 0;
+  iovec data{&byte, 1};
+  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+  msghdr header{};
+
+  FdMessage() {
+    header.msg_iov = &data;
+    header.msg_iovlen = 1;
+    header.msg_control = control;
+    header.msg_controllen = sizeof control;
+  }
+};
+
+bool send_fd(int socket, int fd) {
+  FdMessage message;
+  cmsghdr* attached = CMSG_FIRSTHDR(&message.header);
+  attached->cmsg_level = SOL_SOCKET;
+  attached->cmsg_type = SCM_RIGHTS;
+  attached->cmsg_len = CMSG_LEN(sizeof fd);
+  std::memcpy(CMSG_DATA(attached), &fd, sizeof fd);
+  return ::sendmsg(socket, &message.header, MSG_NOSIGNAL) == 1;
+}
+
+// Invalid when the child ended before it sent one.
+sys::UniqueFd receive_fd(int socket) {
+  FdMessage message;
+  ssize_t got;
+  do {
+    got = ::recvmsg(socket, &message.header, MSG_CMSG_CLOEXEC);
+  } while (got < 0 && errno == EINTR);
+  const cmsghdr* attached = got == 1 ? CMSG_FIRSTHDR(&message.header) : nullptr;
+  if (attached == nullptr || attached->cmsg_type != SCM_RIGHTS) return sys::UniqueFd();
+  int fd = -1;
+  std::memcpy(&fd, CMSG_DATA(attached), sizeof fd);
+  return sys::UniqueFd(fd);
+}
+
+// Runs in the forked child, inside the host: a new terminal becomes its
+// controlling terminal and standard streams, in a session of its own.
+void take_terminal(int handover) {
+  const int master = ::open("/dev/ptmx", O_RDWR | O_NOCTTY | O_CLOEXEC);
+  int unlock = 0;
+  if (master < 0 || ::ioctl(master, TIOCSPTLCK, &unlock) != 0) ::_exit(kSetupFailureStatus);
+  const int slave = ::ioctl(master, TIOCGPTPEER, O_RDWR | O_NOCTTY);
+  if (slave < 0 || !send_fd(handover, master)) ::_exit(kSetupFailureStatus);
+  // Only the parent holds the master from now on; the program never sees
+  // the socket.  Closing cannot fail in a way that leaves either open.
+  (void)::close(master);
+  (void)::close(handover);
   if (::setsid() < 0 || ::ioctl(slave, TIOCSCTTY, 0) != 0) ::_exit(kSetupFailureStatus);
-  for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+  for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
     if (::dup2(slave, fd) < 0) ::_exit(kSetupFailureStatus);
   }
-  close_inherited_fds();
+  if (slave > STDERR_FILENO) (void)::close(slave);
 }
 
 }  // namespace
 
 struct PtySession::State {
-  UniqueFd master;
+  sys::UniqueFd master;
   std::optional<ChildProcess> child;
   std::chrono::seconds timeout{kDefaultRunTimeout};
   std::string transcript;
@@ -96,12 +143,18 @@ void PtySession::start(const std::filesystem::path& dir, const std::vector<std::
                        const RunOptions& opts) {
   if (state_->child) throw std::logic_error("PtySession started twice");
   const LaunchPlan plan(dir, argv, opts.user, opts.cwd);
-  Terminal terminal = open_terminal();
-  state_->child.emplace(ChildProcess::spawn([&] {
-    attach_terminal(terminal.slave.get());
-    plan.enter_and_exec();
-  }));
-  state_->master = std::move(terminal.master);
+  Handover handover = make_handover();
+  const int child_end = handover.child_end.get();
+  sys::ChildSpec spec([&plan, child_end] { plan.enter_and_exec([child_end] { take_terminal(child_end); }); });
+  spec.inherited_fds.push_back(child_end);  // closed by take_terminal before the exec
+  spec.close_other_fds = true;
+  state_->child.emplace(ChildProcess::spawn(spec));
+  handover.child_end.reset();
+  state_->master = receive_fd(handover.parent_end.get());
+  if (!state_->master.valid()) {
+    state_->child.reset();
+    throw std::runtime_error("cannot open a pseudo-terminal in host " + dir.string());
+  }
   state_->timeout = opts.timeout;
   if (!opts.stdin_data.empty()) send(opts.stdin_data);
 }
@@ -124,12 +177,7 @@ std::string PtySession::read_until(std::string_view needle) {
 }
 
 void PtySession::send(std::string_view text) {
-  while (!text.empty()) {
-    const ssize_t n = ::write(state_->master.get(), text.data(), text.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) throw_system_error("cannot type into", "the pseudo-terminal");
-    text.remove_prefix(static_cast<size_t>(n));
-  }
+  if (!sys::write_all(state_->master.get(), text)) throw_system_error("cannot type into", "the pseudo-terminal");
 }
 
 std::string PtySession::read_all() {
@@ -157,7 +205,7 @@ int PtySession::wait() {
   // without waiting for more (a daemon left behind may hold the terminal).
   while (state_->read_more(std::chrono::steady_clock::now())) {
   }
-  return state_->child->try_reap()->exit_status;
+  return state_->child->try_reap()->code;
 }
 
 const std::string& PtySession::transcript() const { return state_->transcript; }

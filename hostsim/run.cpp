@@ -9,16 +9,15 @@
 
 #include "child_process.h"
 #include "file_util.h"
-#include "hostsim/enter.h"
-#include "hostsim/unique_fd.h"
 #include "launch_plan.h"
 #include "sigpipe_guard.h"
+#include "sys_fd.h"
 
 namespace hostsim {
 namespace {
 
 // Reads what is there; closes `fd` at end of file.
-void drain_into(UniqueFd& fd, std::string& sink) {
+void drain_into(sys::UniqueFd& fd, std::string& sink) {
   char chunk[16384];
   const ssize_t n = ::read(fd.get(), chunk, sizeof chunk);
   if (n > 0) {
@@ -30,7 +29,7 @@ void drain_into(UniqueFd& fd, std::string& sink) {
 
 // Writes what the pipe takes; closes `fd` when all is written or the
 // reader has gone, so the child sees end of file.
-void feed(UniqueFd& fd, std::string_view& data) {
+void feed(sys::UniqueFd& fd, std::string_view& data) {
   const SigpipeGuard guard;
   const ssize_t n = ::write(fd.get(), data.data(), data.size());
   if (n > 0) data.remove_prefix(static_cast<size_t>(n));
@@ -39,7 +38,7 @@ void feed(UniqueFd& fd, std::string_view& data) {
 
 class RunLoop {
  public:
-  RunLoop(ChildProcess& child, Pipe& in, Pipe& out, Pipe& err, std::string_view input)
+  RunLoop(ChildProcess& child, sys::Pipe& in, sys::Pipe& out, sys::Pipe& err, std::string_view input)
       : child_(child), in_(in.write_end), out_(out.read_end), err_(err.read_end), input_(input) {
     if (input_.empty()) in_.reset();
   }
@@ -69,16 +68,12 @@ class RunLoop {
 
  private:
   ChildProcess& child_;
-  UniqueFd& in_;
-  UniqueFd& out_;
-  UniqueFd& err_;
+  sys::UniqueFd& in_;
+  sys::UniqueFd& out_;
+  sys::UniqueFd& err_;
   std::string_view input_;
   bool exited_ = false;
 };
-
-void redirect(int from, int to) {
-  if (::dup2(from, to) < 0) ::_exit(kSetupFailureStatus);
-}
 
 }  // namespace
 
@@ -86,14 +81,16 @@ RunResult run_in_host(const std::filesystem::path& dir, const std::vector<std::s
                       const RunOptions& opts) {
   const auto deadline = std::chrono::steady_clock::now() + opts.timeout;
   const LaunchPlan plan(dir, argv, opts.user, opts.cwd);
-  Pipe in = make_pipe(), out = make_pipe(), err = make_pipe();
-  ChildProcess child = ChildProcess::spawn([&] {
-    redirect(in.read_end.get(), STDIN_FILENO);
-    redirect(out.write_end.get(), STDOUT_FILENO);
-    redirect(err.write_end.get(), STDERR_FILENO);
-    close_inherited_fds();
-    plan.enter_and_exec();
-  });
+  sys::Pipe in = make_pipe(), out = make_pipe(), err = make_pipe();
+  sys::ChildSpec spec([&plan] { plan.enter_and_exec(); });
+  spec.stdin_fd = in.read_end.get();
+  spec.stdout_fd = out.write_end.get();
+  spec.stderr_fd = err.write_end.get();
+  // Whatever descriptors the test process inherited from its own runner are
+  // none of the host's business: runs see the same three streams wherever
+  // they start.
+  spec.close_other_fds = true;
+  ChildProcess child = ChildProcess::spawn(spec);
   in.read_end.reset();
   out.write_end.reset();
   err.write_end.reset();
@@ -104,9 +101,9 @@ RunResult run_in_host(const std::filesystem::path& dir, const std::vector<std::s
   result.timed_out = !loop.run(deadline, result);
   // Unless the run timed out the child has ended already, and killing a
   // process that waits to be reaped changes nothing.
-  const ExitInfo exit = child.kill_and_reap();
-  result.exit_status = exit.exit_status;
-  result.term_signal = exit.term_signal;
+  const sys::ExitStatus exit = child.kill_and_reap();
+  result.exit_status = exit.code;
+  result.term_signal = exit.signal;
   return result;
 }
 

@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "hostsim/host.h"
+#include "hostsim/create.h"
+#include "hostsim/enter.h"
 #include "zarnhost_args.h"
 
 namespace {

@@ -6,39 +6,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <fstream>
 #include <sstream>
 
+#include "sys_fd.h"
+
 namespace {
 
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
-bool write_all(int fd, std::string_view data) {
-  while (!data.empty()) {
-    const ssize_t written = write(fd, data.data(), data.size());
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
-    data.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return true;
-}
-
 bool write_with_flags(const std::string& path, std::string_view content, int flags, unsigned mode) {
-  const Fd fd(open(path.c_str(), flags | O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, mode));
-  return fd.get() >= 0 && write_all(fd.get(), content);
+  const sys::UniqueFd fd = sys::open_fd(path, flags | O_WRONLY | O_CREAT | O_NOFOLLOW, mode);
+  return fd.valid() && sys::write_all(fd.get(), content);
 }
 
 }  // namespace

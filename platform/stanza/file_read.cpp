@@ -7,34 +7,12 @@
 #include <cerrno>
 #include <cstring>
 
-#include "unique_fd.h"
+#include "sys_fd.h"
 
 namespace stz {
-namespace {
-
-constexpr std::size_t kChunk = 64 * 1024;
-
-bool readAll(int fd, std::string& bytes, std::string& why) {
-  std::size_t filled = bytes.size();
-  for (;;) {
-    bytes.resize(filled + kChunk);
-    const ssize_t got = ::read(fd, bytes.data() + filled, kChunk);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      why = std::string("read: ") + std::strerror(errno);
-      return false;
-    }
-    if (got == 0) break;
-    filled += static_cast<std::size_t>(got);
-  }
-  bytes.resize(filled);
-  return true;
-}
-
-}  // namespace
 
 std::optional<std::string> readRegularFile(const std::string& path, std::string& why) {
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+  const sys::UniqueFd fd = sys::open_fd(path, O_RDONLY | O_NOCTTY);
   if (!fd.valid()) {
     why = std::strerror(errno);
     return std::nullopt;
@@ -50,7 +28,10 @@ std::optional<std::string> readRegularFile(const std::string& path, std::string&
   }
   std::string bytes;
   bytes.reserve(static_cast<std::size_t>(info.st_size) + 1);
-  if (!readAll(fd.get(), bytes, why)) return std::nullopt;
+  if (!sys::read_all(fd.get(), bytes)) {
+    why = std::string("read: ") + std::strerror(errno);
+    return std::nullopt;
+  }
   return bytes;
 }
 

@@ -5,10 +5,10 @@
 #include <string>
 #include <utility>
 
-#include "atomic_replace.h"
 #include "file_read.h"
 #include "stanza_document.h"
 #include "stanza_error.h"
+#include "sys_file.h"
 #include "write_fault.h"
 
 struct StanzaFileState {
@@ -161,7 +161,7 @@ int stzFileClose(std::unique_ptr<StanzaFile> file) {
     return static_cast<int>(stz::rememberFailure(STZ_E_WRITE, state.path, ": cannot write back: injected fault"));
   }
   std::string why;
-  if (!stz::replaceFileAtomically(state.path, state.document.serialize(), why)) {
+  if (!sys::replace_file(state.path, state.document.serialize(), why)) {
     return static_cast<int>(stz::rememberFailure(STZ_E_WRITE, state.path, ": cannot write back: " + why));
   }
   return 0;

@@ -6,7 +6,7 @@
 #include <charconv>
 #include <string_view>
 
-#include "unique_fd.h"
+#include "sys_fd.h"
 
 namespace stz {
 namespace {
@@ -33,7 +33,7 @@ long requestedCount(std::string_view text) {
 bool writeFaultRequested(const std::string& path, const std::string& fault_dir) {
   const std::size_t slash = path.rfind('/');
   const std::string request = fault_dir + "/fail.stz." + path.substr(slash == std::string::npos ? 0 : slash + 1);
-  UniqueFd fd(::open(request.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW));
+  const sys::UniqueFd fd = sys::open_fd(request, O_RDWR | O_NOFOLLOW);
   if (!fd.valid()) return false;
   const long count = requestedCount(readSmallFile(fd.get()));
   if (count <= 1) return true;

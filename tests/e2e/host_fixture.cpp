@@ -9,7 +9,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "hostsim/unique_fd.h"
+#include "sys_fd.h"
 
 namespace fs = std::filesystem;
 
@@ -75,13 +75,10 @@ hostsim::RunResult TempHost::zarncfg(const std::vector<std::string>& args, const
 bool TempHost::exists(std::string_view in_host) const { return fs::exists(fs::symlink_status(path(in_host))); }
 
 std::string TempHost::read_file(std::string_view in_host) const {
-  const hostsim::UniqueFd fd(::open(path(in_host).c_str(), O_RDONLY | O_CLOEXEC));
+  const sys::UniqueFd fd = sys::open_fd(path(in_host), O_RDONLY);
   if (!fd.valid()) throw std::runtime_error("cannot open " + std::string(in_host) + " in host " + dir_.string());
   std::string text;
-  char chunk[8192];
-  ssize_t n;
-  while ((n = ::read(fd.get(), chunk, sizeof chunk)) > 0) text.append(chunk, static_cast<size_t>(n));
-  if (n < 0) throw std::runtime_error("cannot read " + std::string(in_host) + " in host " + dir_.string());
+  if (!sys::read_all(fd.get(), text)) throw std::runtime_error("cannot read " + std::string(in_host) + " in host " + dir_.string());
   return text;
 }
 
@@ -95,14 +92,8 @@ void TempHost::write_file(std::string_view in_host, std::string_view content, mo
   // Replace rather than write into: the old entry may be a link to the real /usr.
   std::error_code ignored;
   fs::remove(target, ignored);
-  const hostsim::UniqueFd fd(::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-  bool ok = fd.valid();
-  for (std::string_view left = content; ok && !left.empty();) {
-    const ssize_t n = ::write(fd.get(), left.data(), left.size());
-    ok = n > 0;
-    if (ok) left.remove_prefix(static_cast<size_t>(n));
-  }
-  ok = ok && ::fchmod(fd.get(), mode) == 0;
+  const sys::UniqueFd fd = sys::open_fd(target, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
+  const bool ok = fd.valid() && sys::write_all(fd.get(), content) && ::fchmod(fd.get(), mode) == 0;
   if (!ok) throw std::runtime_error("cannot write " + std::string(in_host) + " in host " + dir_.string());
 }
 

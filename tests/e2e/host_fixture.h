@@ -14,7 +14,11 @@
 
 #include <gtest/gtest.h>
 
-#include "hostsim/host.h"
+#include "hostsim/create.h"
+#include "hostsim/enter.h"
+#include "hostsim/pty_session.h"
+#include "hostsim/remove.h"
+#include "hostsim/run.h"
 
 namespace e2e {
 

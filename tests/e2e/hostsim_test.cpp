@@ -1,5 +1,6 @@
 // The simulated host itself: what runs inside sees the host, and nothing
 // outside the host directory changes.
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -131,6 +132,23 @@ TEST_F(SimulatedHost, TmpIsTheHostsOwn) {
   EXPECT_EQ(read_file("/tmp/probe"), "hello\n");
 }
 
+// A run's /dev is its own: what a program does to a device node there
+// never reaches the machine's, and the next run starts afresh.
+TEST_F(SimulatedHost, DevicesAreTheHostsOwn) {
+  const auto changed = sh("chown 1:1 /dev/null && chmod 600 /dev/null && stat -c '%u:%g %a' /dev/null");
+  EXPECT_EQ(changed.out, "1:1 600\n") << describe(changed);
+  struct stat machine {};
+  ASSERT_EQ(::stat("/dev/null", &machine), 0);
+  EXPECT_EQ(machine.st_uid, 0u);
+  EXPECT_EQ(machine.st_gid, 0u);
+  EXPECT_EQ(machine.st_mode & 07777, 0666u);
+  const auto fresh = sh("stat -c '%u:%g %a %t:%T' /dev/null /dev/zero /dev/full /dev/random /dev/urandom /dev/tty");
+  EXPECT_EQ(fresh.out, "0:0 666 1:3\n0:0 666 1:5\n0:0 666 1:7\n0:0 666 1:8\n0:0 666 1:9\n0:0 666 5:0\n")
+      << describe(fresh);
+  const auto working = sh("echo gone > /dev/null && head -c 3 /dev/zero | wc -c && readlink /dev/ptmx");
+  EXPECT_EQ(working.out, "3\npts/ptmx\n") << describe(working);
+}
+
 TEST_F(SimulatedHost, WritesStayInsideTheHost) {
   const std::string name = "/var/zarn/log/probe-" + std::to_string(::getpid());
   const auto result = sh("echo inside > " + name + " && mkdir -p /opt/zarn/etc && hostname");
@@ -165,7 +183,7 @@ TEST_F(SimulatedHost, CommandThatIgnoresItsInputStillEnds) {
 
 TEST_F(SimulatedHost, ReportsTheSignalThatEndedTheCommand) {
   const auto result = sh("kill -TERM $$");
-  EXPECT_EQ(result.exit_status, -1);
+  EXPECT_EQ(result.exit_status, 128 + SIGTERM);
   EXPECT_EQ(result.term_signal, SIGTERM);
 }
 

@@ -6,7 +6,8 @@
 #include <filesystem>
 #include <sstream>
 
-#include "hostsim/unique_fd.h"
+#include "sys_fd.h"
+
 
 namespace fs = std::filesystem;
 
@@ -20,12 +21,10 @@ bool is_system_tree(const fs::path& relative) {
 }
 
 std::string read_whole(const fs::path& file) {
-  const hostsim::UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+  const sys::UniqueFd fd = sys::open_fd(file, O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
   std::string text;
-  if (!fd.valid()) return text;
-  char chunk[65536];
-  ssize_t n;
-  while ((n = ::read(fd.get(), chunk, sizeof chunk)) > 0) text.append(chunk, static_cast<size_t>(n));
+  // What cannot be read holds no secret the scan could report.
+  if (fd.valid()) (void)sys::read_all(fd.get(), text);
   return text;
 }
 

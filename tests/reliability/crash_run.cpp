@@ -2,11 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/syscall.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <fstream>
 #include <optional>
 #include <stdexcept>
@@ -14,50 +10,26 @@
 
 #include "hostsim/enter.h"
 #include "hostsim/remove.h"
+#include "sys_child.h"
+#include "sys_fd.h"
 
 namespace rel {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A child that is reaped on every path; killed first if it still runs.
-class Child {
- public:
-  Child(const std::filesystem::path& host_dir, const std::vector<std::string>& argv) : pid_(::fork()) {
-    if (pid_ < 0) throw std::runtime_error("fork failed");
-    if (pid_ == 0) {
-      const int null = ::open("/dev/null", O_RDWR);
-      if (null < 0 || ::dup2(null, 0) < 0 || ::dup2(null, 1) < 0 || ::dup2(null, 2) < 0) ::_exit(125);
-      ::syscall(SYS_close_range, 3U, ~0U, 0U);
-      hostsim::exec_in_host(host_dir, argv, std::nullopt, "/");
-    }
-  }
-  ~Child() {
-    if (!reaped_) {
-      ::kill(pid_, SIGKILL);
-      wait();
-    }
-  }
-  Child(const Child&) = delete;
-  Child& operator=(const Child&) = delete;
-
-  pid_t pid() const { return pid_; }
-  bool has_ended() {
-    int status = 0;
-    if (!reaped_ && ::waitpid(pid_, &status, WNOHANG) == pid_) reaped_ = true;
-    return reaped_;
-  }
-  void wait() {
-    int status = 0;
-    while (!reaped_) {
-      if (::waitpid(pid_, &status, 0) == pid_ || errno != EINTR) reaped_ = true;
-    }
-  }
-
- private:
-  pid_t pid_;
-  bool reaped_ = false;
-};
+// The program in the host with /dev/null as its standard streams; reaped
+// on every path, killed first if it still runs.
+sys::Child start_in_host(const std::filesystem::path& host_dir, const std::vector<std::string>& argv,
+                         const sys::UniqueFd& null) {
+  if (!null.valid()) throw std::runtime_error("cannot open /dev/null");
+  sys::ChildSpec spec([&] { hostsim::exec_in_host(host_dir, argv, std::nullopt, "/"); });
+  spec.stdin_fd = spec.stdout_fd = spec.stderr_fd = null.get();
+  spec.close_other_fds = true;
+  std::optional<sys::Child> child = sys::Child::start(spec);
+  if (!child) throw std::runtime_error("cannot start a run in the host");
+  return std::move(*child);
+}
 
 // An unreaped child keeps its pid, so its name can be read safely.
 bool runs_program(pid_t pid, const std::string& program) {
@@ -86,14 +58,15 @@ CrashOutcome run_and_kill(const std::filesystem::path& host_dir, const std::vect
                           std::chrono::microseconds delay) {
   CrashOutcome outcome;
   {
-    Child child(host_dir, argv);
+    const sys::UniqueFd null = sys::open_fd("/dev/null", O_RDWR);
+    sys::Child child = start_in_host(host_dir, argv, null);
     std::this_thread::sleep_for(delay);
-    if (child.has_ended()) {
+    if (child.try_wait()) {
       outcome.finished_first = true;
     } else {
       outcome.program_started = runs_program(child.pid(), argv.front());
-      ::kill(child.pid(), SIGKILL);
-      child.wait();
+      child.kill(SIGKILL);
+      (void)child.wait();  // how it ended is known: killed
     }
   }
   outcome.stragglers_killed = wait_for_stragglers(host_dir);
@@ -103,8 +76,9 @@ CrashOutcome run_and_kill(const std::filesystem::path& host_dir, const std::vect
 std::chrono::microseconds time_run(const std::filesystem::path& host_dir, const std::vector<std::string>& argv) {
   const auto start = Clock::now();
   {
-    Child child(host_dir, argv);
-    child.wait();
+    const sys::UniqueFd null = sys::open_fd("/dev/null", O_RDWR);
+    sys::Child child = start_in_host(host_dir, argv, null);
+    (void)child.wait();  // only the time counts here
   }
   wait_for_stragglers(host_dir);
   return std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start);

@@ -6,13 +6,9 @@
 #include <string>
 #include <vector>
 
-namespace hostsim {
+#include "hostsim/setup_status.h"
 
-// Status of a run whose set-up failed before the command could start.
-inline constexpr int kSetupFailureStatus = 125;
-// As shells report a command that cannot be executed or found.
-inline constexpr int kCannotExecuteStatus = 126;
-inline constexpr int kNotFoundStatus = 127;
+namespace hostsim {
 
 // Enters the host and replaces the current process with `argv`, as root or
 // as `user` (a name from the host's /etc/passwd), in `cwd` inside the host.

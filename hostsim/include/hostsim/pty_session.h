@@ -34,7 +34,7 @@ class PtySession {
   void send(std::string_view text);
   // Output until the child side closes the terminal.
   std::string read_all();
-  // Exit status, or -1 when a signal ended the child.  Keeps reading the
+  // Exit status, or 128 + the signal number when a signal ended the child.  Keeps reading the
   // terminal meanwhile so that the child cannot block on a full one.
   int wait();
 

@@ -20,7 +20,7 @@ struct RunOptions {
 };
 
 struct RunResult {
-  int exit_status = -1;  // -1 when a signal ended the command
+  int exit_status = -1;  // 128 + the signal number when a signal ended the command
   int term_signal = 0;   // the signal that ended it, else 0
   bool timed_out = false;
   std::string out;

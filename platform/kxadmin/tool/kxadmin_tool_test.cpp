@@ -1,7 +1,5 @@
 // Runs the built kxadmin tool as a user would.
 #include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <fstream>
 #include <sstream>
@@ -9,6 +7,8 @@
 #include "kx_codes.h"
 #include "kx_store_v1_fixture.h"
 #include "kx_test_support.h"
+#include "sys_child.h"
+#include "sys_fd.h"
 
 namespace {
 
@@ -33,23 +33,18 @@ class ToolTest : public ::testing::Test {
   RunResult run(std::vector<std::string> args, const std::string& input = "") {
     std::ofstream(dir.file("stdin")) << input;
     args.insert(args.begin(), KXADMIN_TOOL_PATH);
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, dir.file("stdin").c_str(), O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, dir.file("stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, dir.file("stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    pid_t pid = -1;
-    const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    const sys::UniqueFd in = sys::open_fd(dir.file("stdin"), O_RDONLY);
+    const sys::UniqueFd out = sys::open_fd(dir.file("stdout"), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const sys::UniqueFd err = sys::open_fd(dir.file("stderr"), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    sys::ChildSpec spec(args.front(), args);
+    spec.stdin_fd = in.get();
+    spec.stdout_fd = out.get();
+    spec.stderr_fd = err.get();
     RunResult result;
-    if (rc != 0) return result;
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    result.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::optional<sys::Child> child = sys::Child::start(spec);
+    const std::optional<sys::ExitStatus> end = child ? child->wait() : std::nullopt;
+    if (!end) return result;
+    result.exit_status = end->code;
     result.out = read_file(dir.file("stdout"));
     result.err = read_file(dir.file("stderr"));
     return result;

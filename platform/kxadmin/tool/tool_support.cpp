@@ -4,15 +4,12 @@
 #include <iostream>
 
 #include "tool_commands.h"
+#include "tool_usage.h"
 
 namespace kxtool {
 
 int usage_error() {
-  std::cerr << "usage: kxadmin [--store PATH] init [--sec-master-pwd PASSWORD] [--force] | dump [--undo]"
-               " | migrate | objectspace list | object list | acl list | acl show NAME | user list [PATTERN]"
-               " | group list | group show NAME | action list"
-               " | fault API [NAME] [--code N] [--reason R] [--count K] | fault list | fault clear"
-               " | run list [HOST] | run rollback HOST PID STARTED | run discard HOST PID STARTED\n";
+  std::cerr << usage_line();
   return EXIT_USAGE;
 }
 

@@ -1,0 +1,68 @@
+// The log router's tool writes its diagnostics to fixed names in /tmp.
+// Redirecting with "> /tmp/..." in the command text would let anyone who
+// plants a link there make root overwrite any file, so the file is opened
+// here, safely, and handed to the shell as its output.
+#include "zarncfg_lrd_tool.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <optional>
+
+#include "sys_child.h"
+#include "sys_fd.h"
+#include "zarncfg_strings.h"
+#include "zarncfg_svc.h"
+#include "zarncfg_tables.h"
+
+namespace {
+
+bool is_own_regular_file(int fd) {
+  struct stat st {};
+  return fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid();
+}
+
+sys::UniqueFd open_output(const std::string& path) {
+  sys::UniqueFd fd = sys::open_fd(path, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK, 0600);
+  if (fd.valid() && is_own_regular_file(fd.get())) return fd;
+  log_free_text("The output file " + path + " is not safe to write; the command's output is discarded.");
+  return sys::open_fd("/dev/null", O_WRONLY);
+}
+
+}  // namespace
+
+int zarncfg_run_shell_to_file(const std::string& command, const std::string& output_path) {
+  const sys::UniqueFd output = open_output(output_path);
+  if (!output.valid()) return -1;
+  sys::ChildSpec spec("/bin/sh", {"sh", "-c", command});
+  spec.stdout_fd = output.get();
+  spec.stderr_fd = output.get();
+  std::optional<sys::Child> child = sys::Child::start(spec);
+  const std::optional<sys::ExitStatus> end = child ? child->wait() : std::nullopt;
+  return end ? end->code : -1;
+}
+
+// The password stands on these command lines, as the tool takes it.
+std::string zarnlrd_config_command(const std::string& password) {
+  return std::string(CERTBIND_TOOL) + " -config -f " + ZARNLRD_CONF + " -d " + CERTBIND_KEY_DIR + " -n " +
+         ZARNLRD_NAME + " -s remote -P " + zarncfg_shell_word(password) + " -S - -r 7777";
+}
+
+std::string zarnlrd_unconfig_command(const std::string& password) {
+  return std::string(CERTBIND_TOOL) + " -unconfig -f " + ZARNLRD_CONF + " -n " + ZARNLRD_NAME + " -P " +
+         zarncfg_shell_word(password);
+}
+
+void zarncfg_unconfig_zarnlrd(const std::string& password, int& lrd_status, vd_msgid_t& status) {
+  FunctionTrace scope("zarncfg_unconfig_zarnlrd");
+  vd_printf(msg_id(336));
+  if (zarncfg_run_shell_to_file(zarnlrd_unconfig_command(password), ZARNLRD_UNCONFIG_OUTPUT) != 0) {
+    lrd_status += 1;
+    status = msg_id(1394);
+    print_and_log_error(msg_id(1394));
+    return;
+  }
+  std::remove(ZARNLRD_CONF);
+}

@@ -1,0 +1,151 @@
+// Policy administration: the product's default policy is shipped as command
+// files that are read, filled in with this run's values and applied to the
+// Varden Policy Server one command at a time.  Every applied command is
+// remembered so that a failed run can take it back again.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "kxadmin.h"
+#include "zarncfg_msg.h"
+#include "zarncfg_record.h"
+
+// ---- Command files (zarncfg_kxcommon_file.cpp, zarncfg_kxcommon_parse.cpp) ----
+
+// One parsed line of a command file; also an entry of the undo stack.
+struct AdminCommand {
+  std::string command;              // fields 0 and 1 joined by "_"
+  std::vector<std::string> fields;  // quoted blanks still carry WORD_JOINER
+  int index = -1;                   // row of zarncfg_kxadmin_command_usage
+  int field_count = 0;
+};
+
+struct CommandUsage {
+  std::string_view command;
+  int min_fields;
+};
+
+// Searched in row order; the row number is the command index.
+inline constexpr std::array<CommandUsage, 11> zarncfg_kxadmin_command_usage = {{
+    {"object_create", 7},
+    {"acl_attach", 4},
+    {"acl_create", 3},
+    {"acl_modify", 6},
+    {"action_create", 5},
+    {"group_create", 5},
+    {"group_modify", 5},
+    {"objectspace_create", 5},
+    {"user_create", 7},
+    {"user_modify", 5},
+    {"action_group", 4},
+}};
+
+inline constexpr int KX_OBJECT_CREATE = 0;
+inline constexpr int KX_ACTION_GROUP = 10;
+
+constexpr bool command_usage_is_sound() {
+  for (const auto& row : zarncfg_kxadmin_command_usage) {
+    // A command word is two words and fits the record's 32-byte word.
+    if (row.command.find('_') == std::string_view::npos || row.command.size() > 31) return false;
+    if (row.min_fields < 3) return false;
+  }
+  return true;
+}
+static_assert(command_usage_is_sound(), "each command is two words and at least one argument");
+static_assert(zarncfg_kxadmin_command_usage[KX_OBJECT_CREATE].command == "object_create");
+static_assert(zarncfg_kxadmin_command_usage[KX_ACTION_GROUP].command == "action_group");
+
+// A command file line may hold at most this many bytes before its newline.
+inline constexpr std::size_t KXADMIN_MAX_LINE = 2047;
+
+// Placeholders, replaced in this order.
+inline constexpr std::array<std::string_view, 6> kxadmin_subs = {
+    "%POLICY%", "%SUFFIX%", "%BREVIKADMINSUFFIX%", "%RANDOM%", "%RANDOM1%", "%VDUSERNAME%",
+};
+
+// The fixed locations of the five command files of the default policy.
+inline constexpr const char* BREVIK_ONCE_ONLY = "/opt/zarn/etc/brevik.once-only";
+inline constexpr const char* BREVIK_ONCE_ONLY_U3800 = "/opt/zarn/etc/brevik.once-only.u3800";
+inline constexpr const char* BREVIK_ONCE_ONLY_U4100 = "/opt/zarn/etc/brevik.once-only.u4100";
+inline constexpr const char* BREVIK_PER_POLICY = "/opt/zarn/etc/brevik.per-policy";
+inline constexpr const char* BREVIK_PER_MACHINE = "/opt/zarn/etc/brevik.per-machine";
+
+// Reads and applies one command file; on a failure the rest is not read.
+void zarncfg_process_kxadmin_file(const std::string& path, const ConfigRecord& record, std::string_view program,
+                                  vd_msgid_t& status);
+// Replaces every placeholder of kxadmin_subs in the line.
+void zarncfg_kxadmin_replace_string(std::string& line, const ConfigRecord& record, std::string_view program,
+                                    vd_msgid_t& status);
+// Fills the command from a prepared line; 0 on success, 1 when the line is
+// not a known command with enough fields.
+int zarncfg_parse_kxadmin(AdminCommand& cmd, const std::string& line, const std::string& path);
+
+// Comment cut and white space folding of one raw line (steps before the
+// quotes are grouped); the result is empty for a line to skip.
+std::string zarncfg_kxadmin_clean_line(std::string_view raw);
+
+// Where %RANDOM% and %RANDOM1% come from: zarncfg_simple_password unless a
+// test installs its own source; an empty function restores the default.
+void zarncfg_kxadmin_set_password_source(std::function<std::string()> source);
+
+// ---- Execution (zarncfg_kxcommon_exec.cpp, zarncfg_kxcommon_wrappers.cpp) ----
+
+enum class KxMode : int { apply = 0, undo = 1 };
+
+// 0 when the command was applied and pushed; 1 otherwise and always in undo mode.
+int zarncfg_execute_kxadmin_command(const AdminCommand& cmd, KxMode mode, std::string_view line);
+// Undoes every recorded command, newest first, one dot each, then a newline.
+void zarncfg_kxadmin_roll_back();
+// Logs every entry of the response; the code of the last one, 0 if none.
+std::uint32_t zarncfg_process_response(const kxadmin_response* response);
+
+// One per command index; each returns the API result (1 success) and leaves
+// a response behind on failure.
+using KxWrapper = int (*)(const kxadmin_context*, std::span<const std::string>, kxadmin_response_t&, KxMode);
+int zarncfg_kx_protobj_create(const kxadmin_context* context, std::span<const std::string> fields,
+                              kxadmin_response_t& response, KxMode mode);
+int zarncfg_kx_protobj_attachacl(const kxadmin_context* context, std::span<const std::string> fields,
+                                 kxadmin_response_t& response, KxMode mode);
+int zarncfg_kx_acl_create(const kxadmin_context* context, std::span<const std::string> fields,
+                          kxadmin_response_t& response, KxMode mode);
+int zarncfg_kx_acl_modify(const kxadmin_context* context, std::span<const std::string> fields,
+                          kxadmin_response_t& response, KxMode mode);
+int zarncfg_kx_action_create(const kxadmin_context* context, std::span<const std::string> fields,
+                             kxadmin_response_t& response, KxMode mode);
+int zarncfg_kx_group_create(const kxadmin_context* context, std::span<const std::string> fields,
+                            kxadmin_response_t& response, KxMode mode);
+int zarncfg_kx_group_modify(const kxadmin_context* context, std::span<const std::string> fields,
+                            kxadmin_response_t& response, KxMode mode);
+int zarncfg_kx_objectspace_create(const kxadmin_context* context, std::span<const std::string> fields,
+                                  kxadmin_response_t& response, KxMode mode);
+int zarncfg_kx_user_create(const kxadmin_context* context, std::span<const std::string> fields,
+                           kxadmin_response_t& response, KxMode mode);
+int zarncfg_kx_user_modify(const kxadmin_context* context, std::span<const std::string> fields,
+                           kxadmin_response_t& response, KxMode mode);
+int zarncfg_kx_action_group(const kxadmin_context* context, std::span<const std::string> fields,
+                            kxadmin_response_t& response, KxMode mode);
+
+// ---- Undo stack (zarncfg_kxcommon_undo.cpp) ----
+
+void zarncfg_kxadmin_reset_undo_stack();
+// Records an applied command; 0 when it is on the stack.
+int zarncfg_kxadmin_push(const AdminCommand& cmd, std::string_view line);
+// Takes the newest command off the stack; false when it is empty.
+bool zarncfg_kxadmin_pop(AdminCommand& newest);
+std::size_t zarncfg_kxadmin_undo_depth();
+
+// ---- Context and default policy (zarncfg_kxcommon_context.cpp) ----
+
+// The policy administration context of the run; empty until it is created.
+extern kxadmin_context_t ctx;
+
+void zarncfg_initialize_kxadmin_context(const ConfigRecord& record, std::string_view program, vd_msgid_t& status);
+void zarncfg_define_default_policies(const ConfigRecord& record, vd_msgid_t& status);
+// 1 when an ACL of exactly that name exists, else 0.
+int zarncfg_acl_exists(std::string_view acl);

@@ -1,0 +1,117 @@
+// Logging in to the policy server and loading the product's default policy
+// that the server does not hold yet.
+#include "zarncfg_kxcommon.h"
+
+#include <unistd.h>
+
+#include "zarncfg_svc.h"
+
+kxadmin_context_t ctx;
+
+void zarncfg_initialize_kxadmin_context(const ConfigRecord& record, std::string_view /*program*/,
+                                        vd_msgid_t& status) {
+  FunctionTrace scope("zarncfg_initialize_kxadmin_context");
+  status = 0;
+  if (is_already_configured(record)) return;
+  print_and_trace(msg_id(309));
+  kxadmin_response_t response;
+  const int result =
+      kxadmin_context_createdefault("sec_master", record[IDX_SEC_MASTER_PWD].text(), ctx, response);
+  trace(msg_id(359), "kxadmin_context_createdefault", static_cast<long>(result));
+  if (result != 1) {
+    const std::uint32_t code = zarncfg_process_response(response.get());
+    status = msg_id(1352);
+    print_and_log_error(msg_id(1352));
+    if (code == KXADMIN_CODE_BAD_PASSWORD) {
+      print_and_log_error(msg_id(1377));
+      status = msg_id(1377);
+    }
+  }
+  kxadmin_free(response);
+}
+
+namespace {
+
+constexpr std::string_view kProductSpace = "/BREVIK";
+
+// Whether the list holds the name, exactly.
+bool list_holds(const std::vector<std::string>& names, std::string_view wanted) {
+  for (const auto& name : names) {
+    if (name == wanted) {
+      trace(msg_id(369));
+      return true;
+    }
+  }
+  return false;
+}
+
+struct Registered {
+  bool product = false;
+  bool branch = false;
+};
+
+// A failed listing counts as an empty one: the files are then applied and
+// fail on the first object that does exist, which names the problem.
+Registered look_up_object_spaces(const std::string& branch_space) {
+  trace(msg_id(374), kProductSpace);
+  trace(msg_id(374), branch_space);
+  unsigned long count = 0;
+  std::vector<std::string> names;
+  kxadmin_response_t response;
+  const int result = kxadmin_objectspace_list(ctx.get(), count, names, response);
+  trace(msg_id(373), kProductSpace, count, result);
+  Registered found{list_holds(names, kProductSpace), list_holds(names, branch_space)};
+  if (count != 0) trace(msg_id(370));
+  kxadmin_free(response);
+  return found;
+}
+
+bool file_exists(const char* path) { return access(path, F_OK) == 0; }
+
+void apply_branch_files(const ConfigRecord& record, vd_msgid_t& status) {
+  if (zarncfg_acl_exists("brevik-exec-open") == 0 && file_exists(BREVIK_ONCE_ONLY_U3800)) {
+    zarncfg_process_kxadmin_file(BREVIK_ONCE_ONLY_U3800, record, "zarncfg", status);
+    if (status != 0) return;
+  }
+  if (zarncfg_acl_exists("brevik-default-password") == 0 && file_exists(BREVIK_ONCE_ONLY_U4100)) {
+    zarncfg_process_kxadmin_file(BREVIK_ONCE_ONLY_U4100, record, "zarncfg", status);
+    if (status != 0) return;
+  }
+  zarncfg_process_kxadmin_file(BREVIK_PER_POLICY, record, "zarncfg", status);
+}
+
+}  // namespace
+
+void zarncfg_define_default_policies(const ConfigRecord& record, vd_msgid_t& status) {
+  FunctionTrace scope("zarncfg_define_default_policies");
+  const std::string branch_space = std::string(kProductSpace) + "/" + record[IDX_BRANCH].text();
+  // Both decisions are made before anything is applied: what the product
+  // file creates must not make this run skip its branch.
+  const Registered registered = look_up_object_spaces(branch_space);
+  if (!registered.product) {
+    zarncfg_process_kxadmin_file(BREVIK_ONCE_ONLY, record, "zarncfg", status);
+  } else {
+    trace(msg_id(365), kProductSpace);
+  }
+  if (status != 0) return;
+  if (!registered.branch) {
+    apply_branch_files(record, status);
+  } else {
+    trace(msg_id(368), branch_space);
+  }
+  if (status != 0) return;
+  zarncfg_process_kxadmin_file(BREVIK_PER_MACHINE, record, "zarncfg", status);
+}
+
+int zarncfg_acl_exists(std::string_view acl) {
+  FunctionTrace scope("zarncfg_acl_exists");
+  unsigned long count = 0;
+  std::vector<std::string> names;
+  kxadmin_response_t response;
+  const int result = kxadmin_acl_list(ctx.get(), count, names, response);
+  trace(msg_id(373), acl, count, result);
+  const bool found = list_holds(names, acl);
+  if (count != 0) trace(msg_id(370));
+  kxadmin_free(response);
+  return found ? 1 : 0;
+}

@@ -1,0 +1,217 @@
+// The driver: one run from start to exit.  Every path ends in zarncfg_exit,
+// which reports the outcome, undoes partial work and sets the exit status.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "stanza_file.h"
+#include "zarncfg_backup.h"
+#include "zarncfg_config.h"
+#include "zarncfg_config_lrd.h"
+#include "zarncfg_config_register.h"
+#include "zarncfg_kxcommon.h"
+#include "zarncfg_lrd_tool.h"
+#include "zarncfg_parse_cl.h"
+#include "zarncfg_parse_rspfile.h"
+#include "zarncfg_password_file.h"
+#include "zarncfg_process.h"
+#include "zarncfg_prompt.h"
+#include "zarncfg_sniff.h"
+#include "zarncfg_strings.h"
+#include "zarncfg_svc.h"
+#include "zarncfg_usage.h"
+#include "zarncfg_validate.h"
+
+namespace {
+
+// Set once this run's backups exist.  Before that the ".bak" files on disk
+// may stem from an earlier run, and restoring them would put an older
+// configuration back, so the exit routine leaves every file alone.
+bool backups_taken = false;
+
+// Until logging is set up nothing but the set-up's own message on standard
+// error can explain the failure.
+bool logging_ready = false;
+
+constexpr const char* kVdrteMarker = "/opt/Varden/.configure/VDRTE-VD";
+constexpr const char* kVdConf = "/opt/Varden/etc/vd.conf";
+
+void move_aside_as_partial(const char* path) {
+  const std::string partial = std::string(path) + ".partial";
+  std::rename(path, partial.c_str());
+}
+
+std::string current_directory() {
+  std::vector<char> buffer(4096);
+  while (getcwd(buffer.data(), buffer.size()) == nullptr) {
+    if (errno != ERANGE || buffer.size() > (1u << 20)) return "";
+    buffer.resize(buffer.size() * 2);
+  }
+  return buffer.data();
+}
+
+}  // namespace
+
+[[noreturn]] void zarncfg_exit(ConfigRecord& record, int& registered, vd_msgid_t status) {
+  trace(msg_id(302), "zarncfg_exit");
+  const bool configured = is_already_configured(record);
+  const bool failed = status != 0 && status != STATUS_INFO_SERVED;
+  if (failed && backups_taken && !configured) {
+    if (registered == 1) {
+      vd_msgid_t ignored = 0;
+      zarncfg_register_with_vd(2, record, registered, ignored);
+    }
+    move_aside_as_partial(ZARND_CONF);
+    move_aside_as_partial(BREVIK_CONF);
+  }
+  if (status == 0) {
+    print_and_trace(msg_id(315));
+  } else if (status != STATUS_INFO_SERVED && logging_ready) {
+    if (backups_taken) zarncfg_restore_conf_files();
+    log_msg(SUB_UTIL, VD_ATTR_ERROR, msg_id(21), ZARNCFG_LOG_FILE);
+    vd_printf(msg_id(21), ZARNCFG_LOG_FILE);
+  }
+  log_free_text("=============================\n\n");
+  std::fflush(stdout);
+  std::exit(failed ? 1 : 0);
+}
+
+void zarncfg_is_vdrte_configured(vd_msgid_t& status) {
+  status = 0;
+  if (access(kVdrteMarker, F_OK) == 0) return;
+  if (access(kVdConf, F_OK) == 0) {
+    vd_status_t open_status = 0;
+    auto file = stzFileOpen(kVdConf, STZ_MODE_READ, open_status);
+    if (file && stzMoveEntry(*file, "vdrte", "configured") != 0) {
+      const std::string first_three = file->value.value_or("").substr(0, 3);
+      stzFileClose(std::move(file));
+      if (first_three == "yes") return;
+    }
+  }
+  status = msg_id(1362);
+}
+
+namespace {
+
+struct Run {
+  std::vector<std::string> args;
+  std::string start_directory;
+  ConfigRecord record{};
+  int registered = 0;
+  std::string prompted_password;
+};
+
+[[noreturn]] void finish(Run& run, vd_msgid_t status) { zarncfg_exit(run.record, run.registered, status); }
+
+void supply_prompted_password(Run& run, bool mark_as_given) {
+  vd_msgid_t status = 0;
+  run.prompted_password = zarncfg_prompt_password(msg_id(14), status);
+  if (status != 0) finish(run, status);
+  ConfigEntry& password = run.record[IDX_SEC_MASTER_PWD];
+  password.value = run.prompted_password;
+  if (mark_as_given) password.flags |= CFG_SET | CFG_CMDLINE | CFG_RSPFILE | CFG_HAS_VALUE;
+}
+
+// The log router steps, before the rest of the configuration.
+void handle_log_router(Run& run) {
+  const ConfigEntry& lrd_config = run.record[IDX_LRD_CONFIG];
+  const bool on_request = lrd_config.has(CFG_SET) && lrd_config.value == "on";
+  const bool off_request = lrd_config.has(CFG_SET) && lrd_config.value == "off";
+  const bool configured = is_lrd_configured(run.record);
+  int lrd_status = 0;
+  vd_msgid_t status = 0;
+  if (on_request || run.record[IDX_LRD_LOGS].has(CFG_SET) || run.record[IDX_LRD_LOG_ENTRIES].has(CFG_SET)) {
+    if (!run.record[IDX_SEC_MASTER_PWD].has(CFG_HAS_VALUE)) supply_prompted_password(run, true);
+    zarncfg_configure_zarnlrd(1, run.record, lrd_status, status);
+    if (status != 0) finish(run, status);
+  }
+  if (off_request && configured) {
+    const ConfigEntry& password = run.record[IDX_SEC_MASTER_PWD];
+    if (!password.has(CFG_CMDLINE) && !password.has(CFG_RSPFILE)) supply_prompted_password(run, false);
+    zarncfg_unconfig_zarnlrd(run.record[IDX_SEC_MASTER_PWD].text(), lrd_status, status);
+    if (status != 0) finish(run, status);
+  }
+}
+
+void gather_and_validate(Run& run) {
+  vd_msgid_t status = 0;
+  zarncfg_read_cfg_files(config_option_def, CONFIG_RECORD_SIZE, run.record, config_stanza_option_map, "zarncfg",
+                         status);
+  if (status != 0) finish(run, status);
+  zarncfg_config_parse_rspfile(run.args, config_option_def, run.record, config_stanza_option_map, IDX_RSPFILE,
+                               run.start_directory, status);
+  if (status != 0) finish(run, status);
+  print_and_trace(msg_id(313));
+  zarncfg_parse_the_command_line(run.args, run.record, config_option_def, IDX_DELETE, ZARND_DELETE_ITEMS,
+                                 zarncfg_required_options, status);
+  if (status != 0) finish(run, status);
+  print_and_trace(msg_id(314));
+  zarncfg_validate(run.record, run.start_directory, config_option_def, zarncfg_required_options,
+                   zarndconf_min_max_requirements, "zarncfg", status);
+  if (status != 0) finish(run, status);
+}
+
+void apply_configuration(Run& run, bool event_console_follow_up) {
+  vd_msgid_t status = 0;
+  zarncfg_config(run.record, run.registered, status);
+  if (status != 0) {
+    print_and_log_notice(msg_id(25));
+    zarncfg_kxadmin_roll_back();
+    finish(run, status);
+  }
+  if (event_console_follow_up) {
+    const std::string command = "/opt/zarn/bin/zarnevccfg -autostart off -sec_master_pwd " +
+                                zarncfg_shell_word(run.record[IDX_SEC_MASTER_PWD].text()) + " > /dev/null 2>&1";
+    zarncfg_run_shell(command);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Run run;
+  run.args.assign(argv, argv + argc);
+  if (run.args.empty()) run.args.emplace_back("zarncfg");
+  run.start_directory = current_directory();
+  const bool in_work_dir = chdir(ZARNCFG_WORK_DIR) == 0;
+  zarncfg_kxadmin_reset_undo_stack();
+
+  vd_msgid_t status = 0;
+  zarncfg_svc_initialize(run.args[0], status);
+  if (status != 0) finish(run, status);
+  logging_ready = true;
+  log_notice(msg_id(17), run.args[0]);
+  if (zarncfg_verify_root_user(status) == 0) finish(run, status);
+  zarncfg_backup_conf_files();
+  backups_taken = true;
+  zarncfg_remove_stale_password_files();
+
+  zarncfg_request_usage(run.args, msg_id(141), config_option_def, 2, status);
+  if (status != 0) {
+    vd_printf(status);
+    if (status == msg_id(141)) vd_printf(msg_id(150));
+    finish(run, STATUS_INFO_SERVED);
+  }
+  if (!in_work_dir) {
+    print_and_log_error(msg_id(1324), ZARNCFG_WORK_DIR);
+    finish(run, msg_id(1324));
+  }
+  trace(msg_id(301), ZARNCFG_WORK_DIR);
+  zarncfg_is_vdrte_configured(status);
+  if (status != 0) {
+    print_and_log_error(status);
+    finish(run, status);
+  }
+  print_and_trace(msg_id(310));
+  print_and_trace(msg_id(311));
+  gather_and_validate(run);
+
+  const bool event_console_follow_up = !is_already_configured(run.record);
+  print_and_trace(msg_id(327));
+  handle_log_router(run);
+  apply_configuration(run, event_console_follow_up);
+  finish(run, 0);
+}

@@ -1,0 +1,112 @@
+// Serviceability: logging start-up, and how the program reports.  Every
+// sentence shown to the user is also logged, with the calling statement's
+// source file and line.
+#pragma once
+
+#include <source_location>
+#include <string>
+#include <string_view>
+#include <type_traits>
+
+#include "zarncfg_msg.h"
+
+// The message log of the program.
+inline constexpr const char* ZARNCFG_LOG_FILE = "/var/zarn/log/msg__zarncfg.log";
+
+// Registers the catalog and routes every severity to the message log.
+// Failures here go to standard error, since the log is not yet available.
+void zarncfg_svc_initialize(std::string_view program_path, vd_status_t& status);
+void zarncfg_initialize_logmsg_routing(vd_status_t& status);
+
+extern vd_svc_handle_t zarncfg_svc_handle;
+
+// A message identifier together with the place that reports it.
+struct Msg {
+  vd_msgid_t id;
+  std::source_location where;
+  Msg(vd_msgid_t message, std::source_location loc = std::source_location::current()) : id(message), where(loc) {}
+};
+
+namespace report_detail {
+
+template <class T>
+constexpr std::string_view insert_type() {
+  if constexpr (std::is_integral_v<T>) {
+    return "%d";
+  } else {
+    return "%s";
+  }
+}
+
+template <class... A>
+std::string insert_types() {
+  std::string types;
+  ((types += insert_type<std::decay_t<A>>()), ...);
+  return types;
+}
+
+}  // namespace report_detail
+
+template <class... A>
+void log_msg(int subcomponent, std::uint32_t attributes, const Msg& m, const A&... inserts) {
+  vd_svc_printf_withfile(zarncfg_svc_handle, m.where.file_name(), static_cast<int>(m.where.line()),
+                         report_detail::insert_types<A...>(), subcomponent, attributes, m.id, inserts...);
+}
+
+// A progress note in the log only.
+template <class... A>
+void trace(const Msg& m, const A&... inserts) {
+  log_msg(SUB_TRACE, VD_ATTR_NOTICE, m, inserts...);
+}
+
+// A progress note shown to the user and logged.
+template <class... A>
+void print_and_trace(const Msg& m, const A&... inserts) {
+  vd_printf(m.id, inserts...);
+  trace(m, inserts...);
+}
+
+// A run-level notice in the log only.
+template <class... A>
+void log_notice(const Msg& m, const A&... inserts) {
+  log_msg(SUB_UTIL, VD_ATTR_NOTICE, m, inserts...);
+}
+
+template <class... A>
+void print_and_log_notice(const Msg& m, const A&... inserts) {
+  vd_printf(m.id, inserts...);
+  log_notice(m, inserts...);
+}
+
+template <class... A>
+void log_error(const Msg& m, const A&... inserts) {
+  log_msg(SUB_GENERAL, VD_ATTR_ERROR, m, inserts...);
+}
+
+// An error shown to the user and logged with the same inserts.
+template <class... A>
+void print_and_log_error(const Msg& m, const A&... inserts) {
+  vd_printf(m.id, inserts...);
+  log_error(m, inserts...);
+}
+
+template <class... A>
+void log_warning(const Msg& m, const A&... inserts) {
+  log_msg(SUB_UTIL, VD_ATTR_WARNING, m, inserts...);
+}
+
+// One word of free text (the echoed command line, captured command output).
+void log_free_text(std::string_view text, std::source_location where = std::source_location::current());
+
+// Logs "Entering function" now and "Exiting function" on every return.
+class FunctionTrace {
+ public:
+  explicit FunctionTrace(const char* name, std::source_location where = std::source_location::current());
+  ~FunctionTrace();
+  FunctionTrace(const FunctionTrace&) = delete;
+  FunctionTrace& operator=(const FunctionTrace&) = delete;
+
+ private:
+  const char* name_;
+  std::source_location where_;
+};

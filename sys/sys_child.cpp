@@ -1,0 +1,193 @@
+#include "sys_child.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <string_view>
+#include <utility>
+
+#include "sys_fd.h"
+
+namespace sys {
+namespace {
+
+// What the parent prepares before the fork, so that the child allocates
+// nothing.
+struct Prepared {
+  std::vector<char*> argv;
+  std::vector<int> kept_fds;  // sorted: the inherited ones and the report pipe
+  int report_fd = -1;
+};
+
+Prepared prepare(const ChildSpec& spec, int report_fd) {
+  Prepared prepared;
+  for (const std::string& arg : spec.argv) prepared.argv.push_back(const_cast<char*>(arg.c_str()));
+  prepared.argv.push_back(nullptr);
+  prepared.kept_fds = spec.inherited_fds;
+  prepared.kept_fds.push_back(report_fd);
+  std::sort(prepared.kept_fds.begin(), prepared.kept_fds.end());
+  prepared.report_fd = report_fd;
+  return prepared;
+}
+
+// From here to the exec only async-signal-safe calls are made.
+
+[[noreturn]] void report_and_exit(int report_fd, int error) {
+  // If the report cannot be written, the parent still sees the exit status.
+  (void)write_all(report_fd, std::string_view(reinterpret_cast<const char*>(&error), sizeof error));
+  ::_exit(kExecFailedStatus);
+}
+
+void reset_signal_dispositions() {
+  struct sigaction default_action {};
+  default_action.sa_handler = SIG_DFL;
+  sigemptyset(&default_action.sa_mask);
+  for (int signal_number = 1; signal_number < NSIG; ++signal_number) {
+    if (signal_number == SIGKILL || signal_number == SIGSTOP) continue;
+    // The C library refuses its own internal signals, which stay as they are.
+    (void)::sigaction(signal_number, &default_action, nullptr);
+  }
+}
+
+bool keep_across_exec(int fd) {
+  const int flags = ::fcntl(fd, F_GETFD);
+  return flags >= 0 && ::fcntl(fd, F_SETFD, flags & ~FD_CLOEXEC) == 0;
+}
+
+bool place_standard_streams(const ChildSpec& spec) {
+  int source[3] = {spec.stdin_fd, spec.stdout_fd, spec.stderr_fd};
+  // A source among 0 to 2 that an earlier dup2 would overwrite is moved
+  // out of the way first.
+  for (int target = 0; target < 3; ++target) {
+    if (source[target] >= 0 && source[target] < 3 && source[target] != target) {
+      source[target] = ::fcntl(source[target], F_DUPFD_CLOEXEC, 3);
+      if (source[target] < 0) return false;
+    }
+  }
+  for (int target = 0; target < 3; ++target) {
+    // dup2 clears close-on-exec on the copy.
+    const bool placed = source[target] == target ? keep_across_exec(target) : ::dup2(source[target], target) == target;
+    if (!placed) return false;
+  }
+  return true;
+}
+
+void close_all_but(const std::vector<int>& kept_fds) {
+  unsigned first = 3;
+  for (const int fd : kept_fds) {
+    if (fd < 0 || static_cast<unsigned>(fd) < first) continue;
+    if (static_cast<unsigned>(fd) > first) (void)::close_range(first, static_cast<unsigned>(fd) - 1, 0);
+    first = static_cast<unsigned>(fd) + 1;
+  }
+  (void)::close_range(first, ~0U, 0);  // closing cannot fail in a way that leaves one open
+}
+
+[[noreturn]] void become_child(const ChildSpec& spec, const Prepared& prepared) {
+  reset_signal_dispositions();
+  if (!place_standard_streams(spec)) report_and_exit(prepared.report_fd, errno);
+  for (const int fd : spec.inherited_fds) {
+    if (!keep_across_exec(fd)) report_and_exit(prepared.report_fd, errno);
+  }
+  if (spec.close_other_fds) close_all_but(prepared.kept_fds);
+  sigset_t none;
+  sigemptyset(&none);
+  (void)::sigprocmask(SIG_SETMASK, &none, nullptr);  // cannot fail with a valid set
+  if (spec.exec_instead) {
+    // The parent stops waiting for a report here: what follows may take
+    // long, or never exec at all.
+    (void)::close(prepared.report_fd);  // released even when close reports an error
+    spec.exec_instead();
+    ::_exit(kExecFailedStatus);
+  }
+  ::execv(spec.program.c_str(), prepared.argv.data());
+  report_and_exit(prepared.report_fd, errno);
+}
+
+// The child's report: an errno, or nothing once its exec closed the pipe.
+int read_report(int fd) {
+  int error = 0;
+  std::string report;
+  if (!read_all(fd, report) || report.size() != sizeof error) return 0;
+  std::copy(report.begin(), report.end(), reinterpret_cast<char*>(&error));
+  return error;
+}
+
+}  // namespace
+
+ExitStatus exit_status_from_wait(int wait_status) {
+  if (WIFEXITED(wait_status)) return ExitStatus{WEXITSTATUS(wait_status), 0};
+  if (WIFSIGNALED(wait_status)) return ExitStatus{128 + WTERMSIG(wait_status), WTERMSIG(wait_status)};
+  return ExitStatus{};
+}
+
+std::optional<Child> Child::start(const ChildSpec& spec) {
+  Pipe report;
+  if (!make_pipe(report)) return std::nullopt;
+  const Prepared prepared = prepare(spec, report.write_end.get());
+  std::fflush(nullptr);
+  // With every signal blocked, no handler of ours can run in the child
+  // before it has reset the dispositions.
+  sigset_t all;
+  sigset_t previous;
+  sigfillset(&all);
+  (void)::pthread_sigmask(SIG_SETMASK, &all, &previous);  // cannot fail with valid sets
+  const pid_t pid = ::fork();
+  if (pid == 0) become_child(spec, prepared);
+  const int fork_error = errno;
+  (void)::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  if (pid < 0) {
+    errno = fork_error;
+    return std::nullopt;
+  }
+  report.write_end.reset();
+  return Child(pid, read_report(report.read_end.get()));
+}
+
+Child::Child(Child&& other) noexcept
+    : pid_(std::exchange(other.pid_, -1)),
+      exec_error_(other.exec_error_),
+      end_(other.end_),
+      lost_(other.lost_) {}
+
+Child& Child::operator=(Child&& other) noexcept {
+  if (this != &other) {
+    end_now();
+    pid_ = std::exchange(other.pid_, -1);
+    exec_error_ = other.exec_error_;
+    end_ = other.end_;
+    lost_ = other.lost_;
+  }
+  return *this;
+}
+
+void Child::end_now() {
+  if (!reapable()) return;
+  kill(SIGKILL);
+  (void)reap(0);  // how it ended is of no interest any more
+}
+
+std::optional<ExitStatus> Child::reap(int options) {
+  if (!reapable()) return end_;
+  int wait_status = 0;
+  pid_t got;
+  do {
+    got = ::waitpid(pid_, &wait_status, options);
+  } while (got < 0 && errno == EINTR);
+  if (got == pid_) end_ = exit_status_from_wait(wait_status);
+  if (got < 0) lost_ = true;
+  return end_;
+}
+
+std::optional<ExitStatus> Child::wait() { return reap(0); }
+
+std::optional<ExitStatus> Child::try_wait() { return reap(WNOHANG); }
+
+void Child::kill(int signal) const {
+  if (reapable()) (void)::kill(pid_, signal);  // a child that has just ended ignores it
+}
+
+}  // namespace sys

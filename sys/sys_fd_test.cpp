@@ -1,0 +1,36 @@
+#include "sys_fd.h"
+
+#include <fcntl.h>
+
+#include <thread>
+
+#include <gtest/gtest.h>
+
+namespace sys {
+namespace {
+
+TEST(SysFd, WholeBuffersPassThroughAPipeThatTakesThemInPieces) {
+  Pipe pipe;
+  ASSERT_TRUE(make_pipe(pipe));
+  std::string sent(3 * 1024 * 1024, '\0');
+  for (std::size_t i = 0; i < sent.size(); ++i) sent[i] = static_cast<char>(i * 7);
+  std::string received = "kept:";
+  std::thread reader([&] { EXPECT_TRUE(read_all(pipe.read_end.get(), received)); });
+  EXPECT_TRUE(write_all(pipe.write_end.get(), sent));
+  pipe.write_end.reset();
+  reader.join();
+  EXPECT_EQ(received, "kept:" + sent);
+}
+
+TEST(SysFd, FailedWriteAndReadSayWhy) {
+  const UniqueFd read_only = open_fd("/dev/null", O_RDONLY);
+  EXPECT_FALSE(write_all(read_only.get(), "x"));
+  EXPECT_EQ(errno, EBADF);
+  const UniqueFd write_only = open_fd("/dev/null", O_WRONLY);
+  std::string bytes;
+  EXPECT_FALSE(read_all(write_only.get(), bytes));
+  EXPECT_EQ(errno, EBADF);
+}
+
+}  // namespace
+}  // namespace sys
