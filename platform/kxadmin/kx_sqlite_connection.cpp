@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "sys_fd.h"
+
 namespace kx {
 namespace {
 
@@ -27,10 +29,7 @@ bool path_exists(const std::string& path) {
 // The store holds password hashes: only its owner may read it.  SQLite
 // gives the -wal and -shm files the same mode.
 bool make_private_file(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (fd < 0) return false;
-  ::close(fd);
-  return true;
+  return sys::open_fd(path, O_WRONLY | O_CREAT | O_EXCL, 0600).valid();
 }
 
 void remove_store_files(const std::string& path) {

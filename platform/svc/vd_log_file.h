@@ -2,21 +2,21 @@
 // that a record costs one write (and a look at the path): the program
 // writes about a dozen records per policy command.  A log moved aside or
 // removed while the process runs is created again at its path by the next
-// record, as when every record opened the file.
+// record, and one emptied in place (logrotate's copytruncate) is written
+// from its start, as when every record opened the file.
 #pragma once
 
 #include <sys/types.h>
 
 #include <string>
 
+#include "sys_fd.h"
+
 namespace vd_detail {
 
 class LogFile {
  public:
   explicit LogFile(std::string path) : path_(std::move(path)) {}
-  ~LogFile();
-  LogFile(const LogFile&) = delete;
-  LogFile& operator=(const LogFile&) = delete;
 
   // Appends the record with one write on an O_APPEND descriptor, so that
   // concurrent writers never interleave inside a record.  With
@@ -28,10 +28,10 @@ class LogFile {
  private:
   bool open_once();
   // Closes the descriptor when the path no longer names its file.
-  void forget_if_moved();
+  void check_path();
 
   std::string path_;
-  int fd_ = -1;
+  sys::UniqueFd fd_;
   dev_t dev_ = 0;
   ino_t ino_ = 0;
   // Whether the file's last byte is not a newline: read from the file when

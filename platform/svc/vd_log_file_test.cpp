@@ -127,4 +127,13 @@ TEST_F(LogFileTest, ALinkPutInTheLogsPlaceIsNotFollowed) {
   EXPECT_EQ(std::filesystem::file_size(target), 0u);
 }
 
+// logrotate's copytruncate empties the log in place between two records.
+TEST_F(LogFileTest, ALogEmptiedInPlaceStartsWithTheNextRecord) {
+  vd_detail::LogFile log(path());
+  log.append("free text", false);
+  ASSERT_EQ(truncate(path().c_str(), 0), 0);
+  log.append("header\n", true);
+  EXPECT_EQ(read(), "header\n");
+}
+
 }  // namespace
