@@ -1,33 +1,20 @@
 #include "vd_log_file.h"
 
 #include <fcntl.h>
-#include <gtest/gtest.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+
+#include "vd_test_support.h"
 
 namespace {
 
-class LogFileTest : public ::testing::Test {
+class LogFileTest : public vdtest::ScratchTest {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/vdlog-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-
   std::string path() const { return (dir_ / "test.log").string(); }
-  std::string read() const {
-    std::ifstream in(path());
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
+  std::string read() const { return read_file(path()); }
   // Descriptors of this process open on `file`.
   std::vector<int> descriptors_on(const std::string& file) const {
     std::vector<int> found;
@@ -38,7 +25,6 @@ class LogFileTest : public ::testing::Test {
     return found;
   }
 
-  std::filesystem::path dir_;
 };
 
 TEST_F(LogFileTest, CreatedAtTheFirstRecordAndKeptOpen) {
@@ -110,10 +96,7 @@ TEST_F(LogFileTest, ALogMovedAsideOrRemovedIsMadeAgain) {
   log.append("four\n", true);
   EXPECT_EQ(read(), "three\nfour\n");
   EXPECT_EQ(descriptors_on(aside).size(), 0u);
-  std::ifstream old(aside);
-  std::stringstream text;
-  text << old.rdbuf();
-  EXPECT_EQ(text.str(), "one\n");
+  EXPECT_EQ(read_file(aside), "one\n");
 }
 
 TEST_F(LogFileTest, ALinkPutInTheLogsPlaceIsNotFollowed) {
