@@ -38,8 +38,11 @@ class Row {
 using RowFn = std::function<void(const Row&)>;
 
 // How a statement ended.  `constraint` (a key or reference the statement
-// would break) lets the store tell a refused row from a failed database.
-enum class DbStatus { ok, busy, constraint, failed };
+// would break) lets the store tell a refused row from a failed database;
+// `conflict` (a serialization failure or deadlock between transactions of
+// different clients) ends the transaction, and running the call again may
+// succeed.
+enum class DbStatus { ok, busy, constraint, conflict, failed };
 
 class Backend {
  public:
@@ -61,6 +64,13 @@ class Backend {
   virtual std::int64_t changes() const = 0;
   // Why the last statement or open failed.
   virtual std::string error_text() const = 0;
+  // Whether the transaction begun last has met a conflict with another
+  // client's (DbStatus::conflict): the store then runs the whole call again.
+  virtual bool met_conflict() const = 0;
+  // The store's clock in milliseconds since the epoch: the database
+  // server's own where there is one, so that every client of a shared
+  // store reads the same time.
+  [[nodiscard]] virtual DbStatus clock_ms(std::int64_t& ms) = 0;
 
   // The database's own table definitions: step i brings a store of schema
   // version i to version i + 1 (step 0 makes the first tables).
@@ -77,13 +87,17 @@ class Backend {
   virtual void erase_store() = 0;
 };
 
-// Opens the existing store at `location` (for SQLite, the path of its
-// file); none and the reason in `error` when it cannot.
+// Opens the existing store at `location` (a "postgresql://" URI for
+// PostgreSQL, else the path of an SQLite file); none and the reason in
+// `error` when it cannot.
 std::unique_ptr<Backend> open_backend(const std::string& location, std::string& error);
 
 // Makes an empty store location with no tables yet.  An existing store is
 // replaced only when `replace` is set; otherwise `exists` is set and none
 // is returned.
 std::unique_ptr<Backend> create_backend(const std::string& location, bool replace, bool& exists, std::string& error);
+
+// The location as messages and logs show it: without credentials.
+std::string shown_location(const std::string& location);
 
 }  // namespace kx

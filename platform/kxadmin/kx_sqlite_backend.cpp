@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
 #include <unordered_map>
 
 #include "kx_sqlite_connection.h"
@@ -98,6 +99,14 @@ class SqliteBackend final : public Backend {
   DbStatus execute(std::string_view sql, std::span<const SqlArg> args, const RowFn& row) override;
   std::int64_t changes() const override { return sqlite3_changes64(conn_.db()); }
   std::string error_text() const override { return error_; }
+  // One writer at a time (BEGIN IMMEDIATE): transactions never conflict.
+  bool met_conflict() const override { return false; }
+  // A file has no clock of its own; the hosts sharing it share this machine's.
+  DbStatus clock_ms(std::int64_t& ms) override {
+    ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+             .count();
+    return DbStatus::ok;
+  }
 
   std::span<const char* const> schema_steps() const override { return sqlite_schema_steps(); }
   DbStatus run_script(const char* sql) override {

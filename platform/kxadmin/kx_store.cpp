@@ -1,5 +1,12 @@
 #include "kx_store.h"
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <random>
+#include <thread>
+
 #include "kx_password.h"
 #include "kx_schema.h"
 
@@ -19,9 +26,22 @@ std::optional<int> schema_version_of(Store& store, bool& readable) {
   return std::stoi(*text);
 }
 
+// Messages name the store as shown_location gives it: without credentials.
 Outcome unavailable(const std::string& path, std::string_view what, const std::string& reason) {
-  return failure(CODE_STORE_UNAVAILABLE,
-                 "policy store " + path + " " + std::string(what) + (reason.empty() ? "" : ": " + reason));
+  return failure(CODE_STORE_UNAVAILABLE, "policy store " + shown_location(path) + " " + std::string(what) +
+                                             (reason.empty() ? "" : ": " + reason));
+}
+
+// A call that conflicted with another client's transaction runs again, a
+// bounded number of times, after a short random pause that grows with
+// each attempt so that the clients drift apart.
+constexpr int CONFLICT_ATTEMPTS = 30;
+
+void pause_before_attempt(int attempt) {
+  static thread_local std::minstd_rand random(static_cast<unsigned>(::getpid()) ^
+                                              static_cast<unsigned>(std::random_device{}()));
+  const int ceiling_ms = 1 << std::min(attempt, 7);
+  std::this_thread::sleep_for(std::chrono::microseconds(random() % (ceiling_ms * 1000)));
 }
 
 }  // namespace
@@ -64,7 +84,7 @@ std::unique_ptr<Store> Store::create(const std::string& path, std::string_view s
   std::string reason;
   std::unique_ptr<Backend> db = create_backend(path, replace, exists, reason);
   if (!db) {
-    error = exists && !replace ? failure(CODE_EXISTS, "policy store " + path + " already exists")
+    error = exists && !replace ? failure(CODE_EXISTS, "policy store " + shown_location(path) + " already exists")
                                : unavailable(path, "cannot be created", reason);
     return nullptr;
   }
@@ -154,6 +174,18 @@ Outcome Store::in_savepoint(std::string_view api, opt_str name, const std::funct
 }
 
 Outcome Store::call(std::string_view api, opt_str name, const std::function<Outcome()>& change) {
+  for (int attempt = 1;; ++attempt) {
+    Outcome result = call_once(api, name, change);
+    if (result.ok() || !db_->met_conflict()) return result;
+    if (attempt == CONFLICT_ATTEMPTS) {
+      return failure(CODE_STORE_ERROR, "policy store failure: changes of other clients conflicted with this call " +
+                                           std::to_string(attempt) + " times");
+    }
+    pause_before_attempt(attempt);
+  }
+}
+
+Outcome Store::call_once(std::string_view api, opt_str name, const std::function<Outcome()>& change) {
   // The write lock is taken at once (waiting up to the busy timeout); a
   // deferred transaction could not wait when it upgrades later.
   if (db_->begin_write() != DbStatus::ok) {
@@ -176,6 +208,11 @@ Outcome Store::call(std::string_view api, opt_str name, const std::function<Outc
     }
   } else if (fault->reason == 1) {
     result = in_savepoint(api, name, change);
+    // A conflict may have doomed the transaction: it runs again whole.
+    if (!result.ok() && db_->met_conflict()) {
+      db_->rollback();
+      return result;
+    }
   }
   if (fault && result.ok()) result = Outcome{fault->code, fault->reason, "injected fault in " + fault->api};
   if (db_->commit() != DbStatus::ok) {

@@ -79,6 +79,8 @@ class Store {
 
   bool sec_master_password_matches(std::string_view password);
   const std::string& path() const { return path_; }
+  // The store's clock (the database server's, where there is one).
+  Outcome clock_ms(std::int64_t& ms);
 
   // While a run tag is set, every change made through write or call also
   // writes its undo record under the tag, in the same transaction.
@@ -88,6 +90,9 @@ class Store {
   // Transactions.  `write` runs the change under the write lock (waiting for
   // other processes) and commits it only when it succeeds.  `call` does the
   // same for the kxadmin_ function `api` and first consumes a matching fault.
+  // On a database where concurrent transactions may conflict (PostgreSQL's
+  // serializable transactions), a conflicting call runs again from the
+  // start, so `change` must be repeatable: it may run more than once.
   // `read` gives a consistent view for several queries.
   Outcome write(const std::function<Outcome()>& change);
   Outcome call(std::string_view api, opt_str name, const std::function<Outcome()>& change);
@@ -201,6 +206,9 @@ class Store {
  private:
   Store(std::string path, std::unique_ptr<Backend> db) : path_(std::move(path)), db_(std::move(db)) {}
   Outcome take_fault(std::string_view api, opt_str name, std::optional<Fault>& fault);
+  // One attempt of `call`: its transaction, which a conflict with another
+  // client's may end.
+  Outcome call_once(std::string_view api, opt_str name, const std::function<Outcome()>& change);
   // The change with its undo record; the savepoint keeps a consumed fault
   // while a failed change is undone.
   Outcome changed(std::string_view api, opt_str name, const std::function<Outcome()>& change);

@@ -25,6 +25,8 @@ Outcome Store::query(std::string_view sql, std::initializer_list<SqlArg> args, c
   return status == DbStatus::ok ? success() : store_error();
 }
 
+Outcome Store::clock_ms(std::int64_t& ms) { return db_->clock_ms(ms) == DbStatus::ok ? success() : store_error(); }
+
 Outcome Store::run(std::string_view sql, std::initializer_list<SqlArg> args) { return query(sql, args, nullptr); }
 
 Outcome Store::names_of(std::string_view sql, std::vector<std::string>& names) {

@@ -9,11 +9,12 @@
 
 namespace {
 
-using kxtest::StoreTest;
 using kxtest::TempDir;
 using kxtest::acl_lines;
 
 const std::vector<std::string> NO_NAMES;
+
+class StoreOpsTest : public kxtest::StoreTest {};
 
 TEST(StoreFileTest, OpenRejectsMissingAndForeignFiles) {
   TempDir dir;
@@ -71,7 +72,7 @@ TEST(StoreFileTest, FailedWriteLeavesNothingBehind) {
   EXPECT_TRUE(acls.empty());
 }
 
-TEST_F(StoreTest, AclEntriesAreSetReplacedAndRemoved) {
+TEST_P(StoreOpsTest, AclEntriesAreSetReplacedAndRemoved) {
   ASSERT_EQ(kxadmin_acl_create(ctx.get(), "a", rsp), 1);
   ASSERT_EQ(kxadmin_user_create3(ctx.get(), "u", "d", "c", "s", "p", 0, NO_NAMES, 0, 1, rsp), 1);
   ASSERT_EQ(kxadmin_group_create2(ctx.get(), "g", "d", "c", std::nullopt, rsp), 1);
@@ -101,7 +102,7 @@ TEST_F(StoreTest, AclEntriesAreSetReplacedAndRemoved) {
   EXPECT_EQ(code(), kx::CODE_NOT_FOUND);
 }
 
-TEST_F(StoreTest, AttachingReplacesAndDetachingNeedsAnAcl) {
+TEST_P(StoreOpsTest, AttachingReplacesAndDetachingNeedsAnAcl) {
   ASSERT_EQ(kxadmin_protobj_create(ctx.get(), "/o", 0, "d", rsp), 1);
   ASSERT_EQ(kxadmin_acl_create(ctx.get(), "a1", rsp), 1);
   ASSERT_EQ(kxadmin_acl_create(ctx.get(), "a2", rsp), 1);
@@ -118,7 +119,7 @@ TEST_F(StoreTest, AttachingReplacesAndDetachingNeedsAnAcl) {
   EXPECT_NE(dump().find("acl=none"), std::string::npos);
 }
 
-TEST_F(StoreTest, MembersAreAddedAllOrNothing) {
+TEST_P(StoreOpsTest, MembersAreAddedAllOrNothing) {
   ASSERT_EQ(kxadmin_group_create2(ctx.get(), "g", "d", "c", std::nullopt, rsp), 1);
   ASSERT_EQ(kxadmin_user_create3(ctx.get(), "u1", "d", "c", "s", "p", 0, NO_NAMES, 0, 1, rsp), 1);
   const std::vector<std::string> u1_and_ghost{"u1", "ghost"};
@@ -134,7 +135,7 @@ TEST_F(StoreTest, MembersAreAddedAllOrNothing) {
   EXPECT_EQ(code(), kx::CODE_NOT_PRESENT);
 }
 
-TEST_F(StoreTest, UserCreatedInGroupsAndMadeValid) {
+TEST_P(StoreOpsTest, UserCreatedInGroupsAndMadeValid) {
   ASSERT_EQ(kxadmin_group_create2(ctx.get(), "g", "d", "c", std::nullopt, rsp), 1);
   const std::vector<std::string> groups{"g", "missing"};
   EXPECT_EQ(kxadmin_user_create3(ctx.get(), "u", "d", "c", "s", "p", 2, groups, 0, 1, rsp), 0);
@@ -149,14 +150,14 @@ TEST_F(StoreTest, UserCreatedInGroupsAndMadeValid) {
   EXPECT_EQ(code(), kx::CODE_NOT_FOUND);
 }
 
-TEST_F(StoreTest, PasswordsAreStoredOnlyAsSaltedHashes) {
+TEST_P(StoreOpsTest, PasswordsAreStoredOnlyAsSaltedHashes) {
   ASSERT_EQ(kxadmin_user_create3(ctx.get(), "u1", "d", "c", "s", "same-pw", 0, NO_NAMES, 0, 1, rsp), 1);
   ASSERT_EQ(kxadmin_user_create3(ctx.get(), "u2", "d", "c", "s", "same-pw", 0, NO_NAMES, 0, 1, rsp), 1);
   kx::Outcome error;
   auto store = kx::Store::open(path, error);
   ASSERT_NE(store, nullptr);
   std::vector<std::string> hashes;
-  ASSERT_TRUE(store->query("SELECT password_hash FROM user UNION ALL SELECT password_hash FROM sec_master", {},
+  ASSERT_TRUE(store->query("SELECT password_hash FROM \"user\" UNION ALL SELECT password_hash FROM sec_master", {},
                            [&](const kx::Row& row) { hashes.push_back(row.text(0).value_or("")); })
                   .ok());
   ASSERT_EQ(hashes.size(), 3u);
@@ -168,7 +169,7 @@ TEST_F(StoreTest, PasswordsAreStoredOnlyAsSaltedHashes) {
 }
 
 // What refers to a deleted object goes with it (docs/policy-server.md).
-TEST_F(StoreTest, DeletingRemovesWhatRefersToIt) {
+TEST_P(StoreOpsTest, DeletingRemovesWhatRefersToIt) {
   ASSERT_EQ(kxadmin_acl_create(ctx.get(), "a", rsp), 1);
   ASSERT_EQ(kxadmin_protobj_create(ctx.get(), "/o", 0, "d", rsp), 1);
   ASSERT_EQ(kxadmin_protobj_attachacl(ctx.get(), "/o", "a", rsp), 1);
@@ -190,5 +191,7 @@ TEST_F(StoreTest, DeletingRemovesWhatRefersToIt) {
   ASSERT_EQ(kxadmin_action_group_delete(ctx.get(), "ag", rsp), 1);
   EXPECT_EQ(dump().find("action_group_member"), std::string::npos);
 }
+
+INSTANTIATE_TEST_SUITE_P(Backends, StoreOpsTest, kxtest::all_backends(), kxtest::BackendName());
 
 }  // namespace

@@ -52,10 +52,11 @@ std::vector<RoundTrip> round_trips() {
   };
 }
 
-class RoundTripTest : public StoreTest, public ::testing::WithParamInterface<std::size_t> {};
+class RoundTripTest : public kxtest::OnEachBackendAndRow<kxtest::StoreTestBase> {};
+class ApiTest : public kxtest::StoreTest {};
 
 TEST_P(RoundTripTest, CreateDuplicateDeleteAndDeleteAgain) {
-  const RoundTrip row = round_trips()[GetParam()];
+  const RoundTrip row = round_trips()[this->row()];
   SCOPED_TRACE(row.kind);
   ASSERT_EQ(row.setup(ctx.get(), rsp), 1);
   const std::string before = dump();
@@ -76,7 +77,10 @@ TEST_P(RoundTripTest, CreateDuplicateDeleteAndDeleteAgain) {
   EXPECT_EQ(code(), kx::CODE_NOT_FOUND);
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryKind, RoundTripTest, ::testing::Range<std::size_t>(0, round_trips().size()));
+INSTANTIATE_TEST_SUITE_P(EveryKind, RoundTripTest,
+                         ::testing::Combine(kxtest::all_backends(),
+                                            ::testing::Range<std::size_t>(0, round_trips().size())),
+                         kxtest::BackendAndRowName());
 
 TEST(ContextTest, WrongPasswordAndUnknownUserGiveTheSameCode) {
   kxtest::TempDir dir;
@@ -145,7 +149,7 @@ std::vector<BadCall> calls_missing_an_argument() {
   };
 }
 
-TEST_F(StoreTest, AbsentRequiredArgumentsAreRejected) {
+TEST_P(ApiTest, AbsentRequiredArgumentsAreRejected) {
   const std::string before = dump();
   for (const BadCall& bad : calls_missing_an_argument()) {
     EXPECT_EQ(bad.call(ctx.get(), rsp), 0) << bad.what;
@@ -180,7 +184,7 @@ TEST(NoContextTest, EveryCallFailsAndListsAreEmpty) {
   EXPECT_EQ(kxadmin_response_getcode(rsp.get(), 0), kx::CODE_NO_CONTEXT);
 }
 
-TEST_F(StoreTest, UserListMatchesPrefixPatternsAndExactNames) {
+TEST_P(ApiTest, UserListMatchesPrefixPatternsAndExactNames) {
   for (const char* name : {"zarnd/hostb", "zarnd/hosta", "zarnd/host", "zarnd", "zarndx/hosta", "sec_master2"}) {
     ASSERT_EQ(kxadmin_user_create3(ctx.get(), name, "dn", "cn", "sn", "pw", 0, NO_NAMES, 0, 1, rsp), 1) << name;
   }
@@ -207,7 +211,7 @@ TEST_F(StoreTest, UserListMatchesPrefixPatternsAndExactNames) {
   }
 }
 
-TEST_F(StoreTest, ListsAreSorted) {
+TEST_P(ApiTest, ListsAreSorted) {
   for (const char* name : {"/b", "/BREVIK/p1", "/BREVIK", "/a"}) {
     ASSERT_EQ(kxadmin_objectspace_create(ctx.get(), name, 0, "", rsp), 1);
     ASSERT_EQ(kxadmin_acl_create(ctx.get(), name + 1, rsp), 1);
@@ -220,5 +224,7 @@ TEST_F(StoreTest, ListsAreSorted) {
   ASSERT_EQ(kxadmin_acl_list(ctx.get(), count, names, rsp), 1);
   EXPECT_EQ(names, (std::vector<std::string>{"BREVIK", "BREVIK/p1", "a", "b"}));
 }
+
+INSTANTIATE_TEST_SUITE_P(Backends, ApiTest, kxtest::all_backends(), kxtest::BackendName());
 
 }  // namespace

@@ -27,7 +27,7 @@ constexpr int WRITES_PER_PROCESS = 40;
 
 class ConcurrencyTest : public kxtest::StoreTest {};
 
-TEST_F(ConcurrencyTest, TwoProcessesWritingAtOnceBothSucceed) {
+TEST_P(ConcurrencyTest, TwoProcessesWritingAtOnceBothSucceed) {
   sys::Pipe start;
   ASSERT_TRUE(sys::make_pipe(start));
   // SQLite connections must not cross a fork: the children open their own.
@@ -50,5 +50,7 @@ TEST_F(ConcurrencyTest, TwoProcessesWritingAtOnceBothSucceed) {
   ASSERT_EQ(kxadmin_acl_list(ctx.get(), count, names, rsp), 1);
   EXPECT_EQ(count, 2u * WRITES_PER_PROCESS);
 }
+
+INSTANTIATE_TEST_SUITE_P(Backends, ConcurrencyTest, kxtest::all_backends(), kxtest::BackendName());
 
 }  // namespace

@@ -20,7 +20,7 @@ class FaultTest : public kxtest::StoreTest {
   }
 };
 
-TEST_F(FaultTest, FailsTheNextCountCallsAndChangesNothing) {
+TEST_P(FaultTest, FailsTheNextCountCallsAndChangesNothing) {
   inject({"acl_create", std::nullopt, 0x1234, 0, 2});
   for (int i = 0; i < 2; ++i) {
     EXPECT_EQ(kxadmin_acl_create(ctx.get(), "a", rsp), 0);
@@ -32,7 +32,7 @@ TEST_F(FaultTest, FailsTheNextCountCallsAndChangesNothing) {
   EXPECT_EQ(acls(), std::vector<std::string>{"a"});
 }
 
-TEST_F(FaultTest, NamedFaultHitsOnlyThatObject) {
+TEST_P(FaultTest, NamedFaultHitsOnlyThatObject) {
   inject({"kxadmin_acl_create", std::string("b"), kx::CODE_INJECTED_FAULT, 0, 1});
   EXPECT_EQ(kxadmin_acl_create(ctx.get(), "a", rsp), 1);
   EXPECT_EQ(kxadmin_acl_delete(ctx.get(), "b", rsp), 0);
@@ -42,7 +42,7 @@ TEST_F(FaultTest, NamedFaultHitsOnlyThatObject) {
   EXPECT_EQ(kxadmin_acl_create(ctx.get(), "b", rsp), 1);
 }
 
-TEST_F(FaultTest, ReasonOneMakesTheChangeAndStillFails) {
+TEST_P(FaultTest, ReasonOneMakesTheChangeAndStillFails) {
   inject({"objectspace_create", std::nullopt, 0x99, 1, 1});
   EXPECT_EQ(kxadmin_objectspace_create(ctx.get(), "/BREVIK", 14, "d", rsp), 0);
   EXPECT_EQ(code(), 0x99u);
@@ -53,7 +53,7 @@ TEST_F(FaultTest, ReasonOneMakesTheChangeAndStillFails) {
   EXPECT_EQ(names, std::vector<std::string>{"/BREVIK"});
 }
 
-TEST_F(FaultTest, ReasonOneOnAFailingChangeReportsTheRealFailure) {
+TEST_P(FaultTest, ReasonOneOnAFailingChangeReportsTheRealFailure) {
   ASSERT_EQ(kxadmin_acl_create(ctx.get(), "a", rsp), 1);
   inject({"acl_create", std::nullopt, 0x99, 1, 1});
   EXPECT_EQ(kxadmin_acl_create(ctx.get(), "a", rsp), 0);
@@ -62,7 +62,7 @@ TEST_F(FaultTest, ReasonOneOnAFailingChangeReportsTheRealFailure) {
   EXPECT_EQ(kxadmin_acl_create(ctx.get(), "b", rsp), 1);
 }
 
-TEST_F(FaultTest, ListsFailEmptyOrFullByReason) {
+TEST_P(FaultTest, ListsFailEmptyOrFullByReason) {
   ASSERT_EQ(kxadmin_acl_create(ctx.get(), "a", rsp), 1);
   inject({"acl_list", std::nullopt, 0x77, 0, 1});
   inject({"acl_list", std::nullopt, 0x78, 1, 1});
@@ -77,7 +77,7 @@ TEST_F(FaultTest, ListsFailEmptyOrFullByReason) {
   EXPECT_EQ(names, std::vector<std::string>{"a"});
 }
 
-TEST_F(FaultTest, UserListFaultMatchesThePattern) {
+TEST_P(FaultTest, UserListFaultMatchesThePattern) {
   inject({"user_list", std::string("zarnd/h*"), 0x55, 0, 1});
   unsigned long count = 0;
   std::vector<std::string> names;
@@ -86,7 +86,7 @@ TEST_F(FaultTest, UserListFaultMatchesThePattern) {
   EXPECT_EQ(code(), 0x55u);
 }
 
-TEST_F(FaultTest, ContextCreationTakesFaults) {
+TEST_P(FaultTest, ContextCreationTakesFaults) {
   inject({"context_createdefault", std::nullopt, 0x66, 0, 1});
   inject({"context_createdefault", std::nullopt, 0x67, 1, 1});
   kxadmin_context_t other;
@@ -99,7 +99,7 @@ TEST_F(FaultTest, ContextCreationTakesFaults) {
   EXPECT_NE(other, nullptr);
 }
 
-TEST_F(FaultTest, MalformedCallsDoNotUseUpAFault) {
+TEST_P(FaultTest, MalformedCallsDoNotUseUpAFault) {
   inject({"acl_create", std::nullopt, 0x11, 0, 1});
   EXPECT_EQ(kxadmin_acl_create(ctx.get(), std::nullopt, rsp), 0);
   EXPECT_EQ(code(), kx::CODE_BAD_ARGUMENT);
@@ -107,7 +107,7 @@ TEST_F(FaultTest, MalformedCallsDoNotUseUpAFault) {
   EXPECT_EQ(code(), 0x11u);
 }
 
-TEST_F(FaultTest, ClearRemovesEveryFaultAndUnknownApisAreRefused) {
+TEST_P(FaultTest, ClearRemovesEveryFaultAndUnknownApisAreRefused) {
   inject({"acl_create", std::nullopt, 0x11, 0, 5});
   kx::Outcome error;
   auto store = kx::Store::open(path, error);
@@ -119,5 +119,7 @@ TEST_F(FaultTest, ClearRemovesEveryFaultAndUnknownApisAreRefused) {
   ASSERT_TRUE(store->write([&] { return store->faults_clear(); }).ok());
   EXPECT_EQ(kxadmin_acl_create(ctx.get(), "a", rsp), 1);
 }
+
+INSTANTIATE_TEST_SUITE_P(Backends, FaultTest, kxtest::all_backends(), kxtest::BackendName());
 
 }  // namespace

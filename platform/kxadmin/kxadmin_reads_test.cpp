@@ -7,7 +7,7 @@ namespace {
 class ReadsTest : public kxtest::StoreTest {
  protected:
   void SetUp() override {
-    StoreTest::SetUp();
+    StoreTestBase::SetUp();
     const std::vector<std::string> none;
     for (int result : {kxadmin_acl_create(ctx.get(), "a", rsp), kxadmin_acl_create(ctx.get(), "empty", rsp),
                        kxadmin_group_create2(ctx.get(), "g", "cn=g", "g", std::nullopt, rsp),
@@ -30,7 +30,7 @@ class ReadsTest : public kxtest::StoreTest {
   }
 };
 
-TEST_F(ReadsTest, AclEntriesComeBackSortedAndComplete) {
+TEST_P(ReadsTest, AclEntriesComeBackSortedAndComplete) {
   kxadmin_acl_entries entries;
   ASSERT_EQ(kxadmin_acl_getentries(ctx.get(), "a", entries, rsp), 1);
   kxadmin_acl_entries expected;
@@ -49,7 +49,7 @@ TEST_F(ReadsTest, AclEntriesComeBackSortedAndComplete) {
   EXPECT_EQ(entries, kxadmin_acl_entries{});
 }
 
-TEST_F(ReadsTest, AnAttributeIsPresentWithOrWithoutAValue) {
+TEST_P(ReadsTest, AnAttributeIsPresentWithOrWithoutAValue) {
   struct Case {
     const char* attribute;
     int present;
@@ -69,7 +69,7 @@ TEST_F(ReadsTest, AnAttributeIsPresentWithOrWithoutAValue) {
   EXPECT_EQ(present, 0);
 }
 
-TEST_F(ReadsTest, AccountStateFollowsSetAccountValid) {
+TEST_P(ReadsTest, AccountStateFollowsSetAccountValid) {
   int valid = 7;
   ASSERT_EQ(kxadmin_user_getaccountvalid(ctx.get(), "u1", valid, rsp), 1);
   EXPECT_EQ(valid, 0);
@@ -81,7 +81,7 @@ TEST_F(ReadsTest, AccountStateFollowsSetAccountValid) {
   EXPECT_EQ(valid, 0);
 }
 
-TEST_F(ReadsTest, AttributeDeleteRemovesOneAttribute) {
+TEST_P(ReadsTest, AttributeDeleteRemovesOneAttribute) {
   ASSERT_EQ(kxadmin_acl_attrdelete(ctx.get(), "a", "flag", rsp), 1);
   EXPECT_EQ(kxtest::acl_lines(path, "a"),
             (std::vector<std::string>{"attribute k v w", "group g T", "unauthenticated x", "user u1", "user u2 r"}));
@@ -91,7 +91,7 @@ TEST_F(ReadsTest, AttributeDeleteRemovesOneAttribute) {
   EXPECT_EQ(code(), kx::CODE_NOT_FOUND);
 }
 
-TEST_F(ReadsTest, ArgumentsContextAndFaultsAreCheckedLikeOtherCalls) {
+TEST_P(ReadsTest, ArgumentsContextAndFaultsAreCheckedLikeOtherCalls) {
   kxadmin_acl_entries entries;
   int flag = 0;
   std::optional<std::string> value;
@@ -115,5 +115,7 @@ TEST_F(ReadsTest, ArgumentsContextAndFaultsAreCheckedLikeOtherCalls) {
   EXPECT_EQ(kxadmin_response_getreason(rsp.get()), 1);
   EXPECT_EQ(flag, 1);
 }
+
+INSTANTIATE_TEST_SUITE_P(Backends, ReadsTest, kxtest::all_backends(), kxtest::BackendName());
 
 }  // namespace

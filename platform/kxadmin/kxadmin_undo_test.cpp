@@ -109,10 +109,10 @@ const std::vector<Change>& every_change() {
   return changes;
 }
 
-class UndoTest : public kxtest::StoreTest {
+class UndoFixture : public kxtest::StoreTestBase {
  protected:
   void SetUp() override {
-    StoreTest::SetUp();
+    StoreTestBase::SetUp();
     for (const Call& call : base_policy()) ASSERT_EQ(call(ctx.get(), rsp), 1) << message();
   }
 
@@ -150,10 +150,11 @@ class UndoTest : public kxtest::StoreTest {
   }
 };
 
-class EveryChangeTest : public UndoTest, public ::testing::WithParamInterface<std::size_t> {};
+class UndoTest : public kxtest::OnEachBackend<UndoFixture> {};
+class EveryChangeTest : public kxtest::OnEachBackendAndRow<UndoFixture> {};
 
 TEST_P(EveryChangeTest, RollsBackToTheSameStore) {
-  const Change& change = every_change()[GetParam()];
+  const Change& change = every_change()[row()];
   SCOPED_TRACE(change.what);
   const std::string before = dump(true);
   const std::string policy_before = dump();
@@ -171,7 +172,10 @@ TEST_P(EveryChangeTest, RollsBackToTheSameStore) {
   EXPECT_TRUE(runs().empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Undo, EveryChangeTest, ::testing::Range<std::size_t>(0, every_change().size()));
+INSTANTIATE_TEST_SUITE_P(Undo, EveryChangeTest,
+                         ::testing::Combine(kxtest::all_backends(),
+                                            ::testing::Range<std::size_t>(0, every_change().size())),
+                         kxtest::BackendAndRowName());
 
 // Calls that build on one another: a later call changes what an earlier
 // one made, and deletes take earlier changes with them.
@@ -198,7 +202,7 @@ const std::vector<Call>& a_run() {
   return calls;
 }
 
-TEST_F(UndoTest, ALongRunRollsBackNewestFirst) {
+TEST_P(UndoTest, ALongRunRollsBackNewestFirst) {
   const std::string before = dump(true);
   tag(ctx.get(), RUN);
   for (const Call& call : a_run()) ASSERT_EQ(call(ctx.get(), rsp), 1) << message();
@@ -207,7 +211,7 @@ TEST_F(UndoTest, ALongRunRollsBackNewestFirst) {
   EXPECT_EQ(dump(true), before);
 }
 
-TEST_F(UndoTest, ARollBackCutShortIsFinishedByTheNext) {
+TEST_P(UndoTest, ARollBackCutShortIsFinishedByTheNext) {
   const std::string before = dump(true);
   tag(ctx.get(), RUN);
   for (const Call& call : a_run()) ASSERT_EQ(call(ctx.get(), rsp), 1) << message();
@@ -233,7 +237,7 @@ TEST_F(UndoTest, ARollBackCutShortIsFinishedByTheNext) {
   EXPECT_EQ(dump(true), before);
 }
 
-TEST_F(UndoTest, ARunThatEndsNormallyDiscardsItsRecords) {
+TEST_P(UndoTest, ARunThatEndsNormallyDiscardsItsRecords) {
   tag(ctx.get(), RUN);
   for (const Call& call : a_run()) ASSERT_EQ(call(ctx.get(), rsp), 1) << message();
   const std::string applied = dump();
@@ -246,7 +250,7 @@ TEST_F(UndoTest, ARunThatEndsNormallyDiscardsItsRecords) {
   EXPECT_EQ(dump(true), applied);
 }
 
-TEST_F(UndoTest, TwoRunsInterleavedRollBackIndependently) {
+TEST_P(UndoTest, TwoRunsInterleavedRollBackIndependently) {
   const std::string before = dump(true);
   kxadmin_context_t other = another_context();
   tag(ctx.get(), RUN);
@@ -276,7 +280,7 @@ TEST_F(UndoTest, TwoRunsInterleavedRollBackIndependently) {
   EXPECT_EQ(dump(true), before);
 }
 
-TEST_F(UndoTest, OnlyChangesThatWereMadeLeaveRecords) {
+TEST_P(UndoTest, OnlyChangesThatWereMadeLeaveRecords) {
   tag(ctx.get(), RUN);
   EXPECT_EQ(kxadmin_acl_create(ctx.get(), "a", rsp), 0);  // exists
   EXPECT_EQ(kxadmin_acl_removeuser(ctx.get(), "b", "u1", rsp), 0);  // no such entry
@@ -302,7 +306,7 @@ TEST_F(UndoTest, OnlyChangesThatWereMadeLeaveRecords) {
   EXPECT_TRUE(runs().empty());
 }
 
-TEST_F(UndoTest, RollingBackWritesNoRecordsOfItsOwn) {
+TEST_P(UndoTest, RollingBackWritesNoRecordsOfItsOwn) {
   kxadmin_context_t other = another_context();
   tag(other.get(), OTHER_RUN);
   ASSERT_EQ(kxadmin_acl_create(other.get(), "c", rsp), 1);
@@ -313,7 +317,7 @@ TEST_F(UndoTest, RollingBackWritesNoRecordsOfItsOwn) {
 
 // Another run deleted the user whose entry this run removed: the entry
 // cannot come back, and the roll-back still finishes.
-TEST_F(UndoTest, AnEntryWhoseUserIsGoneIsNotRestored) {
+TEST_P(UndoTest, AnEntryWhoseUserIsGoneIsNotRestored) {
   tag(ctx.get(), RUN);
   ASSERT_EQ(kxadmin_acl_removeuser(ctx.get(), "a", "u2", rsp), 1);
   kxadmin_context_t other = another_context();
@@ -323,7 +327,7 @@ TEST_F(UndoTest, AnEntryWhoseUserIsGoneIsNotRestored) {
   EXPECT_EQ(dump(true), after_delete);
 }
 
-TEST_F(UndoTest, RecordsDumpInAStableForm) {
+TEST_P(UndoTest, RecordsDumpInAStableForm) {
   tag(ctx.get(), RUN);
   ASSERT_EQ(kxadmin_acl_create(ctx.get(), "c", rsp), 1);
   ASSERT_EQ(kxadmin_acl_setuser(ctx.get(), "c", "u1", "r", rsp), 1);
@@ -340,7 +344,7 @@ TEST_F(UndoTest, RecordsDumpInAStableForm) {
                 "cn=\"u2\" sn=\"two\" password_hash=<hash> sso=0 account_valid=0\n");
 }
 
-TEST_F(UndoTest, RunsAreListedByHostAndSorted) {
+TEST_P(UndoTest, RunsAreListedByHostAndSorted) {
   kxadmin_context_t other = another_context();
   tag(other.get(), kxadmin_run_tag{"h0", 9, 1});
   ASSERT_EQ(kxadmin_acl_create(other.get(), "c", rsp), 1);
@@ -364,7 +368,7 @@ TEST_F(UndoTest, RunsAreListedByHostAndSorted) {
   EXPECT_TRUE(h1.empty());
 }
 
-TEST_F(UndoTest, RunTagsAreChecked) {
+TEST_P(UndoTest, RunTagsAreChecked) {
   kxadmin_response_t r;
   EXPECT_EQ(kxadmin_context_setruntag(nullptr, RUN, r), 0);
   EXPECT_EQ(kxadmin_response_getcode(r.get(), 0), kx::CODE_NO_CONTEXT);
@@ -379,5 +383,7 @@ TEST_F(UndoTest, RunTagsAreChecked) {
   EXPECT_EQ(kxadmin_run_rollback(nullptr, RUN, r), 0);
   EXPECT_EQ(kxadmin_response_getcode(r.get(), 0), kx::CODE_NO_CONTEXT);
 }
+
+INSTANTIATE_TEST_SUITE_P(Backends, UndoTest, kxtest::all_backends(), kxtest::BackendName());
 
 }  // namespace
