@@ -1,5 +1,6 @@
 // Opening and migrating a store that version 1 made.
 #include "kx_codes.h"
+#include "kx_pg_location.h"
 #include "kx_store_v1_fixture.h"
 #include "kx_test_support.h"
 
@@ -7,28 +8,48 @@ namespace {
 
 using kxtest::TempDir;
 
-// The tables, indexes and their definitions, as SQLite keeps them.
+// The tables, indexes and their definitions, as the database keeps them.
+constexpr const char* SCHEMA_IN_SQLITE =
+    "SELECT type || ' ' || name || ' ' || COALESCE(sql, '') FROM sqlite_master ORDER BY name";
+constexpr const char* SCHEMA_IN_POSTGRESQL =
+    "SELECT table_name || ' ' || column_name || ' ' || data_type || ' ' || is_nullable || ' ' || "
+    "COALESCE(collation_name, '') || ' ' || COALESCE(column_default, '') FROM information_schema.columns "
+    "WHERE table_schema = current_schema() UNION ALL "
+    "SELECT indexname || ' ' || indexdef FROM pg_indexes WHERE schemaname = current_schema() UNION ALL "
+    "SELECT conname || ' ' || pg_get_constraintdef(oid) FROM pg_constraint "
+    "WHERE connamespace = current_schema()::regnamespace ORDER BY 1";
+
 std::vector<std::string> schema_of(const std::string& path) {
   kx::Outcome error;
   auto store = kx::Store::open(path, error);
   std::vector<std::string> rows;
   if (!store) return {error.message};
-  (void)store->query("SELECT type || ' ' || name || ' ' || COALESCE(sql, '') FROM sqlite_master ORDER BY name", {},
+  (void)store->query(kx::is_postgresql_location(path) ? SCHEMA_IN_POSTGRESQL : SCHEMA_IN_SQLITE, {},
                      [&](const kx::Row& row) { rows.push_back(row.text(0).value_or("")); });
   return rows;
 }
 
-class MigrateTest : public ::testing::Test {
+class MigrateTest : public ::testing::TestWithParam<kxtest::Backend> {
  protected:
   void SetUp() override {
     ASSERT_TRUE(dir.ok());
+    old_path = spot("old.db");
     ASSERT_TRUE(kxtest::make_version1_store(old_path, "old pw"));
   }
+  // Another store location on this test's backend.
+  std::string spot(const std::string& file) {
+    spots.push_back(std::make_unique<kxtest::StoreSpot>(GetParam(), dir.path(), file));
+    EXPECT_EQ(spots.back()->problem(), "");
+    return spots.back()->location();
+  }
   TempDir dir;
-  std::string old_path = dir.file("old.db");
+  std::vector<std::unique_ptr<kxtest::StoreSpot>> spots;
+  std::string old_path;
 };
 
-TEST_F(MigrateTest, AVersion1StoreIsRefusedUntilMigrated) {
+class SqliteMigrateTest : public MigrateTest {};
+
+TEST_P(MigrateTest, AVersion1StoreIsRefusedUntilMigrated) {
   kx::Outcome error;
   EXPECT_EQ(kx::Store::open(old_path, error), nullptr);
   EXPECT_EQ(error.code, kx::CODE_STORE_UNAVAILABLE);
@@ -60,12 +81,13 @@ TEST_F(MigrateTest, AVersion1StoreIsRefusedUntilMigrated) {
   EXPECT_EQ(faults.size(), 1u);
 }
 
-TEST_F(MigrateTest, AMigratedStoreHasTheTablesOfANewOne) {
+TEST_P(MigrateTest, AMigratedStoreHasTheTablesOfANewOne) {
   int from = 0;
   ASSERT_TRUE(kx::Store::migrate(old_path, from).ok());
   kx::Outcome error;
-  ASSERT_NE(kx::Store::create(dir.file("new.db"), "pw", false, error), nullptr) << error.message;
-  EXPECT_EQ(schema_of(old_path), schema_of(dir.file("new.db")));
+  const std::string new_path = spot("new.db");
+  ASSERT_NE(kx::Store::create(new_path, "pw", false, error), nullptr) << error.message;
+  EXPECT_EQ(schema_of(old_path), schema_of(new_path));
 
   // Migrating again changes nothing.
   const std::vector<std::string> once = schema_of(old_path);
@@ -74,7 +96,7 @@ TEST_F(MigrateTest, AMigratedStoreHasTheTablesOfANewOne) {
   EXPECT_EQ(schema_of(old_path), once);
 }
 
-TEST_F(MigrateTest, AMigratedStoreKeepsUndoRecords) {
+TEST_P(MigrateTest, AMigratedStoreKeepsUndoRecords) {
   int from = 0;
   ASSERT_TRUE(kx::Store::migrate(old_path, from).ok());
   kxadmin_set_store_path(old_path);
@@ -99,10 +121,9 @@ TEST_F(MigrateTest, AMigratedStoreKeepsUndoRecords) {
   EXPECT_EQ(after, before);
 }
 
-TEST_F(MigrateTest, StoresOfOtherVersionsAreNotTouched) {
-  TempDir other;
+TEST_P(MigrateTest, StoresOfOtherVersionsAreNotTouched) {
   for (const char* version : {"3", "0", "x"}) {
-    const std::string path = other.file(std::string("v") + version + ".db");
+    const std::string path = spot(std::string("v") + version + ".db");
     ASSERT_TRUE(kxtest::make_version1_store(path, "pw", version));
     int from = -1;
     const kx::Outcome r = kx::Store::migrate(path, from);
@@ -113,14 +134,14 @@ TEST_F(MigrateTest, StoresOfOtherVersionsAreNotTouched) {
     EXPECT_EQ(error.message.find("migrate"), std::string::npos) << error.message;
   }
   int from = -1;
-  EXPECT_EQ(kx::Store::migrate(other.file("missing.db"), from).code, kx::CODE_STORE_UNAVAILABLE);
-  EXPECT_FALSE(std::filesystem::exists(other.file("missing.db")));
+  EXPECT_EQ(kx::Store::migrate(dir.file("missing.db"), from).code, kx::CODE_STORE_UNAVAILABLE);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("missing.db")));
 }
 
 // A version 1 store could hold a reference to nothing (its references are
 // checked only by connections that turn them on); migrating it would carry
 // the break into the new tables, so the migration is refused whole.
-TEST_F(MigrateTest, AStoreWithABrokenReferenceIsLeftAsItWas) {
+TEST_P(SqliteMigrateTest, AStoreWithABrokenReferenceIsLeftAsItWas) {
   sqlite3* db = nullptr;
   ASSERT_EQ(sqlite3_open_v2(old_path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
   ASSERT_EQ(sqlite3_exec(db, "INSERT INTO acl_user VALUES('brevik-admin', 'nobody', 'r')", nullptr, nullptr, nullptr),
@@ -134,5 +155,8 @@ TEST_F(MigrateTest, AStoreWithABrokenReferenceIsLeftAsItWas) {
   EXPECT_EQ(kx::Store::open(old_path, error), nullptr);
   EXPECT_NE(error.message.find("version 1"), std::string::npos) << error.message;
 }
+
+INSTANTIATE_TEST_SUITE_P(Backends, MigrateTest, kxtest::all_backends(), kxtest::BackendName());
+INSTANTIATE_TEST_SUITE_P(Sqlite, SqliteMigrateTest, ::testing::Values(kxtest::Backend::sqlite), kxtest::BackendName());
 
 }  // namespace

@@ -7,7 +7,10 @@
 
 #include <string>
 
+#include "kx_backend.h"
 #include "kx_password.h"
+#include "kx_pg_backend.h"
+#include "kx_pg_location.h"
 
 namespace kxtest {
 
@@ -45,7 +48,7 @@ INSERT INTO meta VALUES('schema_version', '1');
 INSERT INTO objectspace VALUES('/BREVIK', 14, 'Zarn product');
 INSERT INTO acl VALUES('brevik-admin');
 INSERT INTO protobj VALUES('/BREVIK/x', 0, NULL, 'brevik-admin');
-INSERT INTO user VALUES('zarnd/h1', 'cn=h1', 'h1', 'zarnd', 'not-a-real-hash', 1, 0);
+INSERT INTO "user" VALUES('zarnd/h1', 'cn=h1', 'h1', 'zarnd', 'not-a-real-hash', 1, 0);
 INSERT INTO grp VALUES('brevik-servers', 'cn=servers', 'servers');
 INSERT INTO grp_member VALUES('brevik-servers', 'zarnd/h1');
 INSERT INTO acl_user VALUES('brevik-admin', 'zarnd/h1', 'Tr');
@@ -53,14 +56,28 @@ INSERT INTO acl_attribute VALUES('brevik-admin', 'mode', NULL);
 INSERT INTO fault VALUES(1, 'kxadmin_acl_create', NULL, 5, 0, 1);
 )sql";
 
-// Writes a version 1 store at `path` whose security master password is
-// `password`; false when SQLite fails.
+// A version 1 store in the PostgreSQL database at `uri`, made by the first
+// of the backend's own steps (PostgreSQL stores begin at version 2; their
+// version 1 is what migration starts from).
+inline bool make_version1_pg_store(const std::string& uri, const std::string& policy) {
+  std::string error;
+  bool exists = false;
+  std::unique_ptr<kx::Backend> db = kx::create_backend(uri, false, exists, error);
+  return db && db->schema_transaction([&] {
+    return db->run_script(kx::pg_schema_steps()[0]) == kx::DbStatus::ok &&
+           db->run_script(policy.c_str()) == kx::DbStatus::ok;
+  }) == kx::DbStatus::ok;
+}
+
+// Writes a version 1 store at `path` (a file, or a PostgreSQL URI) whose
+// security master password is `password`; false when the database fails.
 inline bool make_version1_store(const std::string& path, const std::string& password, const char* schema_version = "1") {
-  sqlite3* db = nullptr;
-  bool ok = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) == SQLITE_OK;
   const std::optional<std::string> hash = kx::hash_password(password);
   const std::string policy = std::string(VERSION_1_POLICY) + "INSERT INTO sec_master VALUES('" + hash.value_or("") +
                              "'); UPDATE meta SET value = '" + schema_version + "';";
+  if (kx::is_postgresql_location(path)) return hash && make_version1_pg_store(path, policy);
+  sqlite3* db = nullptr;
+  bool ok = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) == SQLITE_OK;
   ok = ok && hash && sqlite3_exec(db, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr) == SQLITE_OK &&
        sqlite3_exec(db, VERSION_1_TABLES, nullptr, nullptr, nullptr) == SQLITE_OK &&
        sqlite3_exec(db, policy.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;

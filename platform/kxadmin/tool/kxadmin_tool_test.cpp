@@ -26,9 +26,16 @@ std::string read_file(const std::string& path) {
   return text.str();
 }
 
-class ToolTest : public ::testing::Test {
+// The tool on a store of the backend a subclass chooses.
+class ToolFixture : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(dir.ok()); }
+  virtual kxtest::Backend backend() const = 0;
+  void SetUp() override {
+    ASSERT_TRUE(dir.ok());
+    spot = std::make_unique<kxtest::StoreSpot>(backend(), dir.path(), "policy.db");
+    ASSERT_EQ(spot->problem(), "");
+    store = spot->location();
+  }
 
   RunResult run(std::vector<std::string> args, const std::string& input = "") {
     std::ofstream(dir.file("stdin")) << input;
@@ -58,10 +65,20 @@ class ToolTest : public ::testing::Test {
   void init_store() { ASSERT_EQ(run_on_store({"init", "--sec-master-pwd", kxtest::SEC_MASTER_PWD}).exit_status, 0); }
 
   TempDir dir;
-  std::string store = dir.file("policy.db");
+  std::unique_ptr<kxtest::StoreSpot> spot;
+  std::string store;
 };
 
-TEST_F(ToolTest, WrongUseGivesOneUsageLineAndStatusTwo) {
+class ToolTest : public kxtest::OnEachBackend<ToolFixture> {};
+
+// What only a store file has: a version 1 store made by an older program,
+// a file that is no store, and the tool's use, which needs no store.
+class SqliteToolTest : public ToolFixture {
+ protected:
+  kxtest::Backend backend() const override { return kxtest::Backend::sqlite; }
+};
+
+TEST_F(SqliteToolTest, WrongUseGivesOneUsageLineAndStatusTwo) {
   const std::vector<std::vector<std::string>> wrong_uses{
       {},
       {"bogus"},
@@ -99,17 +116,19 @@ TEST_F(ToolTest, WrongUseGivesOneUsageLineAndStatusTwo) {
   EXPECT_EQ(run({}).err.rfind("usage: kxadmin", 0), 0u);
 }
 
-TEST_F(ToolTest, MissingStoreIsAClearError) {
+TEST_P(ToolTest, MissingStoreIsAClearError) {
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
            {"dump"}, {"acl", "list"}, {"fault", "clear"}, {"user", "list"}}) {
     const RunResult r = run_on_store(args);
     EXPECT_EQ(r.exit_status, 1);
     EXPECT_NE(r.err.find(store), std::string::npos) << r.err;
   }
-  EXPECT_FALSE(std::filesystem::exists(store));
+  if (GetParam() == kxtest::Backend::sqlite) {
+    EXPECT_FALSE(std::filesystem::exists(store));
+  }
 }
 
-TEST_F(ToolTest, InitRefusesToOverwriteUnlessForced) {
+TEST_P(ToolTest, InitRefusesToOverwriteUnlessForced) {
   init_store();
   RunResult r = run_on_store({"init", "--sec-master-pwd", "other"});
   EXPECT_EQ(r.exit_status, 1);
@@ -123,7 +142,7 @@ TEST_F(ToolTest, InitRefusesToOverwriteUnlessForced) {
   EXPECT_EQ(run_on_store({"init", "--force"}, "").exit_status, 1);
 }
 
-TEST_F(ToolTest, ListingsPrintSortedNames) {
+TEST_P(ToolTest, ListingsPrintSortedNames) {
   init_store();
   kxadmin_set_store_path(store);
   kxadmin_context_t ctx;
@@ -152,7 +171,7 @@ TEST_F(ToolTest, ListingsPrintSortedNames) {
 }
 
 // The fault is set by the tool in its own process and met by the library here.
-TEST_F(ToolTest, FaultsReachTheLibraryInAnotherProcess) {
+TEST_P(ToolTest, FaultsReachTheLibraryInAnotherProcess) {
   init_store();
   ASSERT_EQ(run_on_store({"fault", "kxadmin_acl_create", "b", "--code", "0x1357", "--reason", "1", "--count", "2"})
                 .exit_status,
@@ -174,7 +193,7 @@ TEST_F(ToolTest, FaultsReachTheLibraryInAnotherProcess) {
   EXPECT_EQ(run_on_store({"fault", "list"}).out, "");
 }
 
-TEST_F(ToolTest, RunsAndTheirUndoRecordsCanBeListedRolledBackAndDiscarded) {
+TEST_P(ToolTest, RunsAndTheirUndoRecordsCanBeListedRolledBackAndDiscarded) {
   init_store();
   const std::string before = run_on_store({"dump"}).out;
   kxadmin_set_store_path(store);
@@ -208,7 +227,7 @@ TEST_F(ToolTest, RunsAndTheirUndoRecordsCanBeListedRolledBackAndDiscarded) {
   EXPECT_EQ(run_on_store({"acl", "list"}).out, "h2\n");
 }
 
-TEST_F(ToolTest, MigrateBringsAVersion1StoreUp) {
+TEST_F(SqliteToolTest, MigrateBringsAVersion1StoreUp) {
   ASSERT_TRUE(kxtest::make_version1_store(store, "old pw"));
   RunResult r = run_on_store({"dump"});
   EXPECT_EQ(r.exit_status, 1);
@@ -226,5 +245,7 @@ TEST_F(ToolTest, MigrateBringsAVersion1StoreUp) {
   EXPECT_EQ(r.exit_status, 1);
   EXPECT_NE(r.err.find(dir.file("text")), std::string::npos);
 }
+
+INSTANTIATE_TEST_SUITE_P(Backends, ToolTest, kxtest::all_backends(), kxtest::BackendName());
 
 }  // namespace
