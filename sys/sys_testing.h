@@ -1,11 +1,53 @@
-// Test support for code that writes files: the one write failure that root
-// cannot bypass.
+// Test support for every folder: the one scratch directory helper, a look
+// at modes, and the one write failure that root cannot bypass.
 #pragma once
 
 #include <signal.h>
+#include <stdlib.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <string_view>
 
 namespace sys {
+
+// A new directory under /tmp named from `prefix` (mode 0700, as mkdtemp
+// makes it).  Throws std::runtime_error.
+inline std::filesystem::path make_scratch_dir(std::string_view prefix = "zarn-test") {
+  std::string name = "/tmp/" + std::string(prefix) + ".XXXXXX";
+  if (::mkdtemp(name.data()) == nullptr) throw std::runtime_error("cannot make a directory like " + name);
+  return name;
+}
+
+// A scratch directory for one test, removed with everything in it.
+class ScratchDir {
+ public:
+  explicit ScratchDir(std::string_view prefix = "zarn-test") : path_(make_scratch_dir(prefix)) {}
+  ~ScratchDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  std::filesystem::path operator/(const std::filesystem::path& relative) const { return path_ / relative; }
+  // A name inside it, as the C interfaces take it.
+  std::string file(std::string_view name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// Permission bits of `path` itself, not of what a link points to; 0 when
+// there is nothing.
+inline mode_t mode_of(const std::filesystem::path& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
+}
 
 // Makes every write past `limit` bytes fail with EFBIG while it lives.
 class FileSizeLimit {

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "sys_testing.h"
 #include "vd_svc.h"
 
 namespace {
@@ -22,17 +22,12 @@ constexpr vd_svc_subcomponent kSubcomponents[] = {
 class VdSvc : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/vdsvc-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
     vd_status_t status = 1;
     handle_ = vd_svc_register(kSubcomponents, "ocf", status);
     ASSERT_EQ(status, 0u);
     vd_msg_define_msg_table(kMessages, std::size(kMessages), status);
     ASSERT_EQ(status, 0u);
   }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-
   std::string read_log() {
     std::ifstream in(dir_ / "test.log");
     std::stringstream text;
@@ -40,7 +35,7 @@ class VdSvc : public ::testing::Test {
     return text.str();
   }
 
-  std::filesystem::path dir_;
+  sys::ScratchDir dir_{"vdsvc"};
   vd_svc_handle_t handle_ = nullptr;
 };
 
