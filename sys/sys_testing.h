@@ -1,16 +1,23 @@
 // Test support for every folder: the one scratch directory helper, a look
-// at modes, and the one write failure that root cannot bypass.
+// at modes, a child to run a case in, and the one write failure that root
+// cannot bypass.
 #pragma once
 
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+
+#include "sys_child.h"
+#include "sys_fd.h"
 
 namespace sys {
 
@@ -47,6 +54,27 @@ class ScratchDir {
 inline mode_t mode_of(const std::filesystem::path& path) {
   struct stat st {};
   return ::lstat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
+}
+
+// Runs `body` in a child process, for a case that changes what a process
+// may do (its capabilities, its root), and returns the text the body
+// returned; nothing when the child ended before it.
+inline std::optional<std::string> call_in_child(const std::function<std::string()>& body) {
+  Pipe report;
+  if (!make_pipe(report)) return std::nullopt;
+  std::optional<Child> child = Child::start(ChildSpec([&] {
+    const std::string text = "=" + body();
+    // A lost report shows as a child that did not get to the end.
+    (void)write_all(report.write_end.get(), text);
+    ::_exit(0);
+  }));
+  if (!child) return std::nullopt;
+  report.write_end.reset();
+  std::string text;
+  const bool read = read_all(report.read_end.get(), text);
+  const std::optional<ExitStatus> end = child->wait();
+  if (!read || !end || end->code != 0 || !text.starts_with("=")) return std::nullopt;
+  return text.substr(1);
 }
 
 // Makes every write past `limit` bytes fail with EFBIG while it lives.
