@@ -1,5 +1,5 @@
 // Test support for every folder: the one scratch directory helper, a look
-// at modes, a child to run a case in, and the one write failure that root
+// at files and modes, a child to run a case in, and the one write failure that root
 // cannot bypass.
 #pragma once
 
@@ -10,7 +10,9 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -48,6 +50,12 @@ class ScratchDir {
  private:
   std::filesystem::path path_;
 };
+
+// The whole content of a file; empty when it cannot be read.
+inline std::string file_text(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
 
 // Permission bits of `path` itself, not of what a link points to; 0 when
 // there is nothing.

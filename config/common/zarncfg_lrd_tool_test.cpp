@@ -9,7 +9,6 @@
 #include <sstream>
 
 #include "sys_testing.h"
-#include "zarncfg_recording_runner.h"
 
 namespace {
 
@@ -81,43 +80,6 @@ TEST_F(RunToFileTest, APlantedFifoDoesNotHangTheRun) {
 
 TEST_F(RunToFileTest, ACommandKilledBySignalIsNoSuccess) {
   EXPECT_EQ(zarncfg_run_shell_to_file(ShellCommand("kill -KILL $$"), dir_ + "/out"), 128 + 9);
-}
-
-// The daemon's unregistration: its command line and output, and what a
-// failed one keeps.
-class LrdUnconfigTest : public StepTest {
- protected:
-  void SetUp() override {
-    StepTest::SetUp();
-    write_on_host("/opt/zarn/etc/zarnlrd.conf", "[zarnlrd]\nstate = on\n");
-  }
-  int lrd_status_ = 0;
-  vd_msgid_t status_ = 0;
-};
-
-TEST_F(LrdUnconfigTest, UnregistersAndRemovesTheStanzaFile) {
-  zarncfg_unconfig_zarnlrd("Pw 4711", lrd_status_, status_);
-  ASSERT_EQ(runner_.commands().size(), 1u);
-  const ShellCommand& command = runner_.commands()[0];
-  EXPECT_EQ(command.text, "/opt/Varden/bin/certbind -unconfig -f /opt/zarn/etc/zarnlrd.conf -n zarnlrd -P 'Pw 4711'");
-  EXPECT_EQ(command.output.name, on_host("/tmp/.zarn_unconfig"));
-  EXPECT_EQ(command.errors.name, on_host("/tmp/.zarn_unconfig"));
-  EXPECT_EQ(status_, 0u);
-  EXPECT_EQ(printed(), "Unconfiguring the ZARNLRD daemon.\n");
-  EXPECT_FALSE(std::filesystem::exists(on_host("/opt/zarn/etc/zarnlrd.conf")));
-}
-
-TEST_F(LrdUnconfigTest, FailedUnregistrationCountsAndKeepsTheFile) {
-  runner_.answer("certbind", 1, "not registered\n");
-  zarncfg_unconfig_zarnlrd("Pw 4711", lrd_status_, status_);
-  EXPECT_EQ(lrd_status_, 1);
-  EXPECT_EQ(status_, msg_id(1394));
-  EXPECT_EQ(printed(), "Unconfiguring the ZARNLRD daemon.\n"
-                       "ZRNCF1394E   The unconfiguration of the ZARNLRD daemon failed.\n");
-  EXPECT_NE(log_text().find("ZRNCF1394E   The unconfiguration of the ZARNLRD daemon failed."), std::string::npos);
-  EXPECT_TRUE(std::filesystem::exists(on_host("/opt/zarn/etc/zarnlrd.conf")));
-  EXPECT_EQ(read_file(on_host("/tmp/.zarn_unconfig")), "not registered\n");
-  EXPECT_EQ(log_text().find("Pw 4711"), std::string::npos);
 }
 
 }  // namespace

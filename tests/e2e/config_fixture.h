@@ -8,10 +8,8 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <initializer_list>
-#include <iterator>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -142,10 +140,7 @@ inline void expect_no_password_left(const TempHost& h) {
   EXPECT_EQ(find_secret(h, kPwd), std::vector<std::string>{});
 }
 
-inline std::string file_text(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using sys::file_text;
 
 // One line per entry below the host's `dirs`: path, mode, and the link
 // target or a hash of the content.  Equal snapshots mean nothing changed there.
