@@ -1,6 +1,5 @@
 #include "sys_file.h"
 
-#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,15 +18,7 @@ namespace fs = std::filesystem;
 
 class SysFile : public ::testing::Test {
  protected:
-  SysFile() {
-    std::string pattern = "/tmp/sys-file-test.XXXXXX";
-    if (::mkdtemp(pattern.data()) != nullptr) dir_ = pattern;
-  }
-  ~SysFile() override {
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-  }
-  std::string path(const std::string& name) const { return (dir_ / name).string(); }
+  std::string path(const std::string& name) const { return dir_.file(name); }
   void write(const std::string& name, const std::string& bytes, uid_t uid, gid_t gid, mode_t mode) const {
     std::ofstream(path(name), std::ios::binary) << bytes;
     ASSERT_EQ(::chown(path(name).c_str(), uid, gid), 0);
@@ -38,7 +29,7 @@ class SysFile : public ::testing::Test {
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
   std::size_t entries() const {
-    return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir_), {}));
+    return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir_.path()), {}));
   }
   void expect_owner_and_mode(const std::string& name, uid_t uid, gid_t gid, mode_t mode) const {
     struct stat info {};
@@ -48,7 +39,7 @@ class SysFile : public ::testing::Test {
     EXPECT_EQ(info.st_mode & 07777, mode);
   }
 
-  fs::path dir_;
+  ScratchDir dir_{"sys-file-test"};
   std::string why_;
 };
 
@@ -80,7 +71,7 @@ TEST_F(SysFile, FailedWriteLeavesTheOriginalAndNoTemporaryFile) {
 }
 
 TEST_F(SysFile, ReplaceRefusesWhatIsNotARegularFile) {
-  EXPECT_FALSE(replace_file(dir_.string(), "x", why_));
+  EXPECT_FALSE(replace_file(dir_.path().string(), "x", why_));
   EXPECT_EQ(why_, "not a regular file");
   EXPECT_FALSE(replace_file(path("missing"), "x", why_));
   EXPECT_EQ(why_, "realpath: No such file or directory");

@@ -11,8 +11,10 @@
 #include "zarncfg_config_autostart.h"
 #include "zarncfg_config_register.h"
 #include "zarncfg_config_stanza.h"
+#include "zarncfg_host_path.h"
 #include "zarncfg_kxcommon.h"
 #include "zarncfg_process.h"
+#include "zarncfg_runner.h"
 #include "zarncfg_strings.h"
 #include "zarncfg_svc.h"
 
@@ -70,7 +72,7 @@ void zarncfg_change_files(bool already_configured, vd_msgid_t& status) {
 
 void zarncfg_configure_login_policy(const ConfigRecord& record, vd_msgid_t& status) {
   FunctionTrace scope("zarncfg_configure_login_policy");
-  if (!exists(ZARNLPADM_TOOL)) {
+  if (!exists(zarncfg_host_path(ZARNLPADM_TOOL))) {
     log_error(msg_id(1368));
     return;
   }
@@ -137,4 +139,12 @@ void zarncfg_config(ConfigRecord& record, int& registered, vd_msgid_t& status) {
   if (status == 0) zarncfg_configure_login_policy(record, status);
   if (status == 0) zarncfg_set_config_state("on", ZARND_CONF, "zarncfg", "state", status);
   if (status == 0) zarncfg_change_files(already_configured, status);
+}
+
+void zarncfg_switch_off_event_console(const ConfigRecord& record) {
+  const std::string head = std::string(ZARNEVCCFG_TOOL) + " -autostart off -sec_master_pwd ";
+  const std::string tail = " > /dev/null 2>&1";
+  const std::string& password = record[IDX_SEC_MASTER_PWD].text();
+  // The run has succeeded whatever the tool says.
+  (void)zarncfg_run_shell(head + zarncfg_shell_word(password) + tail, head + PASSWORD_MASK + tail);
 }

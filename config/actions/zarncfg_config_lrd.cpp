@@ -7,6 +7,7 @@
 
 #include "sys_file.h"
 #include "zarncfg_config_stanza.h"
+#include "zarncfg_host_path.h"
 #include "zarncfg_lrd_tool.h"
 #include "zarncfg_svc.h"
 
@@ -19,11 +20,13 @@ constexpr const char* kLrdXmlTemplate = "/opt/zarn/etc/zarnlrd.xml.template";
 // No failure path: the daemon then keeps the XML it had.  The log says so.
 void copy_or_log(const char* source, const char* target) {
   std::string why;
-  if (!sys::copy_file(source, target, why)) log_notice(msg_id(2860), source, target);
+  if (!sys::copy_file(zarncfg_host_path(source), zarncfg_host_path(target), why)) {
+    log_notice(msg_id(2860), source, target);
+  }
 }
 
 void reset_lrd_xml() {
-  if (access(kLrdXml, F_OK) == 0) copy_or_log(kLrdXml, kLrdXmlBackup);
+  if (access(zarncfg_host_path(kLrdXml).c_str(), F_OK) == 0) copy_or_log(kLrdXml, kLrdXmlBackup);
   copy_or_log(kLrdXmlTemplate, kLrdXml);
 }
 
@@ -59,8 +62,8 @@ void zarncfg_configure_zarnlrd(int request, ConfigRecord& record, int&, vd_msgid
     return;
   }
   vd_printf(msg_id(335));
-  const std::string command = zarnlrd_config_command(record[IDX_SEC_MASTER_PWD].text());
-  if (zarncfg_run_shell_to_file(command, ZARNLRD_CONFIG_OUTPUT) != 0) {
+  if (zarncfg_run_shell_to_file(zarnlrd_config_command(record[IDX_SEC_MASTER_PWD].text()), ZARNLRD_CONFIG_OUTPUT) !=
+      0) {
     status = msg_id(1391);
     print_and_log_error(msg_id(1391));
     return;

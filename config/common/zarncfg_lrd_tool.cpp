@@ -9,10 +9,10 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <optional>
 
-#include "sys_child.h"
 #include "sys_fd.h"
+#include "zarncfg_host_path.h"
+#include "zarncfg_runner.h"
 #include "zarncfg_strings.h"
 #include "zarncfg_svc.h"
 #include "zarncfg_tables.h"
@@ -33,26 +33,25 @@ sys::UniqueFd open_output(const std::string& path) {
 
 }  // namespace
 
-int zarncfg_run_shell_to_file(const std::string& command, const std::string& output_path) {
-  const sys::UniqueFd output = open_output(output_path);
+int zarncfg_run_shell_to_file(ShellCommand command, const std::string& output_path) {
+  const std::string on_disk = zarncfg_host_path(output_path);
+  const sys::UniqueFd output = open_output(on_disk);
   if (!output.valid()) return -1;
-  sys::ChildSpec spec("/bin/sh", {"sh", "-c", command});
-  spec.stdout_fd = output.get();
-  spec.stderr_fd = output.get();
-  std::optional<sys::Child> child = sys::Child::start(spec);
-  const std::optional<sys::ExitStatus> end = child ? child->wait() : std::nullopt;
-  return end ? end->code : -1;
+  command.output = command.errors = StreamRoute{output.get(), on_disk};
+  return current_runner().run(command).status.value_or(-1);
 }
 
 // The password stands on these command lines, as the tool takes it.
-std::string zarnlrd_config_command(const std::string& password) {
-  return std::string(CERTBIND_TOOL) + " -config -f " + ZARNLRD_CONF + " -d " + CERTBIND_KEY_DIR + " -n " +
-         ZARNLRD_NAME + " -s remote -P " + zarncfg_shell_word(password) + " -S - -r 7777";
+ShellCommand zarnlrd_config_command(const std::string& password) {
+  const std::string head = std::string(CERTBIND_TOOL) + " -config -f " + ZARNLRD_CONF + " -d " + CERTBIND_KEY_DIR +
+                           " -n " + ZARNLRD_NAME + " -s remote -P ";
+  const std::string tail = " -S - -r 7777";
+  return ShellCommand(head + zarncfg_shell_word(password) + tail, head + PASSWORD_MASK + tail);
 }
 
-std::string zarnlrd_unconfig_command(const std::string& password) {
-  return std::string(CERTBIND_TOOL) + " -unconfig -f " + ZARNLRD_CONF + " -n " + ZARNLRD_NAME + " -P " +
-         zarncfg_shell_word(password);
+ShellCommand zarnlrd_unconfig_command(const std::string& password) {
+  const std::string head = std::string(CERTBIND_TOOL) + " -unconfig -f " + ZARNLRD_CONF + " -n " + ZARNLRD_NAME + " -P ";
+  return ShellCommand(head + zarncfg_shell_word(password), head + PASSWORD_MASK);
 }
 
 void zarncfg_unconfig_zarnlrd(const std::string& password, int& lrd_status, vd_msgid_t& status) {
@@ -64,5 +63,5 @@ void zarncfg_unconfig_zarnlrd(const std::string& password, int& lrd_status, vd_m
     print_and_log_error(msg_id(1394));
     return;
   }
-  std::remove(ZARNLRD_CONF);
+  std::remove(zarncfg_host_path(ZARNLRD_CONF).c_str());
 }

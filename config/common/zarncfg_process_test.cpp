@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "zarncfg_recording_runner.h"
 #include "zarncfg_test_support.h"
 
 namespace {
@@ -52,6 +53,31 @@ TEST_F(ProcessTest, DisplayTextHidesTheCommand) {
   EXPECT_EQ(log.find("s3cret-Pw"), std::string::npos) << log;
   EXPECT_NE(log.find("Running command true -pwd ********. "), std::string::npos) << log;
   EXPECT_NE(log.find("The command true -pwd ******** completed with result 0."), std::string::npos) << log;
+}
+
+TEST_F(ProcessTest, CommandGoesToTheRunnerWithItsOutputFileAsBothStreams) {
+  RecordingRunner runner;
+  runner.answer("tool", 4, "tool says why\n");
+  ScopedFile output;
+  EXPECT_EQ(zarncfg_popen("tool -pwd s3cret-Pw", "tool -pwd ********", output), 4);
+  ASSERT_EQ(runner.commands().size(), 1u);
+  const ShellCommand& command = runner.commands()[0];
+  EXPECT_EQ(command.argv(), (std::vector<std::string>{"sh", "-cf", "tool -pwd s3cret-Pw"}));
+  EXPECT_EQ(command.output.name, output.path());
+  EXPECT_EQ(command.errors.name, output.path());
+  EXPECT_EQ(command.input.fd, -1);
+  EXPECT_NE(log_text().find("output of command ---------- tool says why "), std::string::npos) << log_text();
+}
+
+TEST_F(ProcessTest, CommandThatCannotBeStartedIsReportedByItsDisplay) {
+  RecordingRunner runner;
+  runner.refuse("tool");
+  ScopedFile output;
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(zarncfg_popen("tool -pwd s3cret-Pw", "tool -pwd ********", output), -99);
+  EXPECT_EQ(zarncfg_run_shell("tool"), -1);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "ZRNCF1339E   tool -pwd ******** failed. \n");
+  EXPECT_EQ(log_text().find("s3cret-Pw"), std::string::npos);
 }
 
 TEST_F(ProcessTest, PipelinesAndCommentsStayInTheOutputFile) {

@@ -17,10 +17,8 @@
 #include "zarncfg_parse_cl.h"
 #include "zarncfg_parse_rspfile.h"
 #include "zarncfg_password_file.h"
-#include "zarncfg_process.h"
 #include "zarncfg_prompt.h"
 #include "zarncfg_sniff.h"
-#include "zarncfg_strings.h"
 #include "zarncfg_svc.h"
 #include "zarncfg_usage.h"
 #include "zarncfg_validate.h"
@@ -162,11 +160,7 @@ void apply_configuration(Run& run, bool event_console_follow_up) {
     zarncfg_kxadmin_roll_back();
     finish(run, status);
   }
-  if (event_console_follow_up) {
-    const std::string command = "/opt/zarn/bin/zarnevccfg -autostart off -sec_master_pwd " +
-                                zarncfg_shell_word(run.record[IDX_SEC_MASTER_PWD].text()) + " > /dev/null 2>&1";
-    zarncfg_run_shell(command);
-  }
+  if (event_console_follow_up) zarncfg_switch_off_event_console(run.record);
 }
 
 }  // namespace

@@ -134,7 +134,10 @@ int run(long runs, unsigned long seed) {
   for (const std::string& place : totals.leak_places) std::printf("  in %s\n", place.c_str());
   const long failed = totals.torn + totals.bad_store + totals.leaks_after_next_run;
   print_result("crash runs", totals.runs - std::min(failed, totals.runs), std::min(failed, totals.runs));
-  return failed == 0 ? 0 : 1;
+  // Kills that all came before the program started, or after it ended,
+  // tested nothing.
+  if (totals.killed_in_program == 0) std::printf("FAILED: no kill landed while the program ran\n");
+  return failed == 0 && totals.killed_in_program > 0 ? 0 : 1;
 }
 
 }  // namespace

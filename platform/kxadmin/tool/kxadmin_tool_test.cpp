@@ -28,8 +28,6 @@ std::string read_file(const std::string& path) {
 
 class ToolTest : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(dir.ok()); }
-
   RunResult run(std::vector<std::string> args, const std::string& input = "") {
     std::ofstream(dir.file("stdin")) << input;
     args.insert(args.begin(), KXADMIN_TOOL_PATH);
