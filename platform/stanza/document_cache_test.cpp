@@ -15,18 +15,11 @@ namespace stz {
 namespace {
 
 using testing::readFile;
-using testing::TempDir;
 using testing::writeFile;
 
 // Each test uses paths of its own, so the process-wide counts start at 0.
-class StzDocumentCache : public ::testing::Test {
+class StzDocumentCache : public testing::StanzaFileTest {
  protected:
-  std::unique_ptr<StanzaFile> open(int mode = STZ_MODE_UPDATE) {
-    vd_status_t status = 0;
-    auto file = stzFileOpen(path, mode, status);
-    EXPECT_TRUE(file) << stzErrorText(status);
-    return file;
-  }
   std::optional<std::string> valueOf(const char* stanza, const char* entry) {
     auto file = open(STZ_MODE_READ);
     if (!file || stzMoveEntry(*file, stanza, entry) == 0) return std::nullopt;
@@ -40,9 +33,6 @@ class StzDocumentCache : public ::testing::Test {
     ASSERT_EQ(stzFileClose(std::move(file)), 0);
   }
   unsigned parses() const { return stzFileStats(path).parses; }
-
-  TempDir dir;
-  std::string path = dir.file("zarnd.conf");
 };
 
 // A run reads the file, writes it, and writes it again: one parse, and

@@ -49,14 +49,14 @@ std::optional<StanzaId> Document::findStanza(std::string_view name) const {
 
 StanzaId Document::appendStanza(std::string_view name) {
   // A blank line keeps the new stanza apart from whatever ends the file.
-  const bool blank_before = !appended_.empty() || !endsWithBlankLine();
+  const bool blank_before = !appended_.empty() || !lastLineIsBlankOrAbsent();
   appended_.push_back(NewStanza{std::string(name), formatHeaderLine(name), blank_before, {}});
   return base_->blockCount() + appended_.size() - 1;
 }
 
-// Whether the last line that will be written is blank; an empty file has
-// no last line and wants no blank line either.
-bool Document::endsWithBlankLine() const {
+// Whether the last line that would be written is blank, or there is none:
+// an empty file wants no blank line before a new stanza either.
+bool Document::lastLineIsBlankOrAbsent() const {
   for (std::uint32_t cursor = base_->size();;) {
     if (inserted_.contains(cursor)) return false;
     if (cursor == 0) return true;

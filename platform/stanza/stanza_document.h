@@ -83,7 +83,7 @@ class Document {
   std::optional<std::uint32_t> nextDuplicate(StanzaId stanza, std::uint32_t after, std::string_view name) const;
   void insertEntryLine(StanzaId stanza, std::string line);
   std::uint32_t insertionPoint(StanzaId stanza) const;
-  bool endsWithBlankLine() const;
+  bool lastLineIsBlankOrAbsent() const;
 
   std::shared_ptr<const ParsedText> base_;
   std::map<std::uint32_t, std::optional<std::string>> changed_;  // line start: new text, or none when deleted

@@ -9,7 +9,7 @@
 namespace stz {
 namespace {
 
-TEST(StzTextBuffer, HoldsSmallAndLargeTextsAlike) {
+TEST(StzTextBuffer, HoldsTheTextItWasGiven) {
   for (const std::size_t size : {std::size_t{0}, std::size_t{10}, std::size_t{3 * 1024 * 1024 + 5}}) {
     std::string text(size, 'x');
     for (std::size_t i = 0; i < size; i += 4096) text[i] = static_cast<char>('a' + i % 26);
