@@ -2,27 +2,30 @@
 // can take them back, newest first.  Taking them back is execution's part.
 //
 // A large default policy is loaded line by line, so the stack is what
-// grows with it: each entry is kept as the line as applied, back to back in
-// one text, and taken apart again only when it is undone.  A word a field,
-// as a parsed command keeps them, would cost several times the file.
+// grows with it.  Each entry is kept as the line as applied, with its
+// command's row in one byte after it and a newline, back to back in chunks
+// of text; it is taken apart again only when it is undone.  A string for
+// each field, as a parsed command keeps them, would cost several times the
+// file, and one text grown by copying would leave its old copies behind.
 #include "zarncfg_kxcommon.h"
 
-#include <vector>
+#include <algorithm>
+#include <deque>
 
 #include "zarncfg_strings.h"
 #include "zarncfg_svc.h"
 
 namespace {
 
-struct UndoEntry {
-  std::size_t end = 0;  // in UndoStack::lines
-  int index = -1;       // row of zarncfg_kxadmin_command_usage
-};
+constexpr std::size_t kChunk = 64 * 1024;
+// Rows are stored as letters, so that no row reads as a line end.
+constexpr char kFirstRow = 'A';
+static_assert(kFirstRow + zarncfg_kxadmin_command_usage.size() < 127, "every row is one plain character");
 
 // Grows with the run: a policy of any size is rolled back completely.
 struct UndoStack {
-  std::string lines;
-  std::vector<UndoEntry> entries;
+  std::deque<std::string> chunks;
+  std::size_t depth = 0;
 };
 
 UndoStack& undo_stack() {
@@ -30,31 +33,27 @@ UndoStack& undo_stack() {
   return stack;
 }
 
-// Doubling would leave up to half the stack unused.
-template <typename Container>
-void grow_by_a_quarter(Container& container, std::size_t added) {
-  const std::size_t needed = container.size() + added;
-  if (needed > container.capacity()) container.reserve(needed + needed / 4);
-}
-
-// The line of the newest entry.
-std::string_view newest_line(const UndoStack& stack) {
-  const std::size_t begin = stack.entries.size() > 1 ? stack.entries[stack.entries.size() - 2].end : 0;
-  return std::string_view(stack.lines).substr(begin, stack.entries.back().end - begin);
+void append(UndoStack& stack, std::string_view line, int row) {
+  const std::size_t size = line.size() + 2;
+  if (stack.chunks.empty() || stack.chunks.back().capacity() - stack.chunks.back().size() < size) {
+    stack.chunks.emplace_back().reserve(std::max(kChunk, size));
+  }
+  std::string& chunk = stack.chunks.back();
+  chunk.append(line);
+  chunk.push_back(static_cast<char>(kFirstRow + row));
+  chunk.push_back('\n');
+  ++stack.depth;
 }
 
 }  // namespace
 
-void zarncfg_kxadmin_reset_undo_stack() {
-  undo_stack().lines.clear();
-  undo_stack().entries.clear();
-}
+void zarncfg_kxadmin_reset_undo_stack() { undo_stack() = UndoStack{}; }
 
-std::size_t zarncfg_kxadmin_undo_depth() { return undo_stack().entries.size(); }
+std::size_t zarncfg_kxadmin_undo_depth() { return undo_stack().depth; }
 
 int zarncfg_kxadmin_push(const AdminCommand& cmd, std::string_view line) {
   auto& stack = undo_stack();
-  trace(msg_id(375), cmd.command, static_cast<long>(stack.entries.size()));
+  trace(msg_id(375), cmd.command, static_cast<long>(stack.depth));
   // The entry keeps the line as applied, placeholders filled in, so that
   // its inverse names exactly what was created.
   int count = 0;
@@ -62,27 +61,29 @@ int zarncfg_kxadmin_push(const AdminCommand& cmd, std::string_view line) {
     print_and_log_error(msg_id(1356), line);
     return 1;
   }
-  grow_by_a_quarter(stack.lines, line.size());
-  grow_by_a_quarter(stack.entries, 1);
-  stack.lines.append(line);
-  stack.entries.push_back(UndoEntry{stack.lines.size(), cmd.index});
+  append(stack, line, cmd.index);
   return 0;
 }
 
 bool zarncfg_kxadmin_pop(AdminCommand& newest) {
   auto& stack = undo_stack();
-  if (stack.entries.empty()) return false;
-  const std::string_view line = newest_line(stack);
-  int count = 0;
-  auto fields = zarncfg_strg_parser(line, count, ' ');
+  if (stack.depth == 0) return false;
+  std::string& chunk = stack.chunks.back();
+  // "<line><row>\n": lines hold no newline of their own.
+  const std::size_t row_at = chunk.size() - 2;
+  const std::size_t previous_end = row_at == 0 ? std::string::npos : chunk.rfind('\n', row_at - 1);
+  const std::size_t begin = previous_end == std::string::npos ? 0 : previous_end + 1;
+  const std::string_view line = std::string_view(chunk).substr(begin, row_at - begin);
   newest = AdminCommand{};
+  newest.index = chunk[row_at] - kFirstRow;
+  int count = 0;
   // It split when it was pushed, and splits the same way again.
-  if (fields) {
+  if (auto fields = zarncfg_strg_parser(line, count, ' ')) {
     newest.command = count >= 2 ? (*fields)[0] + "_" + (*fields)[1] : (*fields)[0];
     newest.fields = std::move(*fields);
   }
-  newest.index = stack.entries.back().index;
-  stack.lines.resize(stack.lines.size() - line.size());
-  stack.entries.pop_back();
+  chunk.resize(begin);
+  if (chunk.empty()) stack.chunks.pop_back();
+  --stack.depth;
   return true;
 }
