@@ -15,7 +15,6 @@
 // --zarncfg PATH measures that build of the program instead (the rest of
 // the host is still the staged product), to compare two builds.
 #include <sqlite3.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <chrono>
@@ -28,13 +27,13 @@
 #include <string>
 #include <thread>
 
-#include "bench_figures.h"
+#include "bench_config_files.h"
 #include "bench_host.h"
+#include "bench_support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 constexpr double kOwnCpuTargetMs = 10;
 
@@ -43,13 +42,6 @@ struct Options {
   std::optional<fs::path> zarncfg;
 };
 Options options;
-
-double cpu_ms_of_this_process() {
-  struct rusage usage {};
-  (void)::getrusage(RUSAGE_SELF, &usage);  // cannot fail for this process
-  const auto ms = [](const struct timeval& t) { return static_cast<double>(t.tv_sec) * 1000 + t.tv_usec / 1000.0; };
-  return ms(usage.ru_utime) + ms(usage.ru_stime);
-}
 
 // One durable transaction a row, as the store makes one a policy command:
 // the same journal mode and synchronous setting, on the same file system.
@@ -62,9 +54,9 @@ double raw_transactions_cpu_ms(const fs::path& database, int count) {
   };
   if (sqlite3_open(database.c_str(), &db) != SQLITE_OK) throw std::runtime_error("sqlite: cannot open " + database.string());
   exec("PRAGMA journal_mode = WAL; PRAGMA synchronous = FULL; CREATE TABLE t (id INTEGER PRIMARY KEY, name TEXT)");
-  const double start = cpu_ms_of_this_process();
+  const bench::Stopwatch watch;
   for (int i = 0; i < count; ++i) exec("BEGIN IMMEDIATE; INSERT INTO t (name) VALUES ('a row'); COMMIT");
-  const double used = cpu_ms_of_this_process() - start;
+  const double used = watch.cpu_seconds() * 1000;
   sqlite3_close(db);
   return used;
 }
@@ -91,15 +83,15 @@ void first_configuration() {
   const double own_ms = bench::median(own);
   const double children_ms = bench::median(children);
   const double raw_ms = bench::median(floors);
-  bench::print_heading("First configuration, product default policy (" + std::to_string(calls) +
-                       " store calls): CPU time, median of " + std::to_string(bench::kRounds) + " hosts");
-  bench::print_row("zarncfg's own CPU, without hashing", own_ms, raw_ms,
-                   std::to_string(calls) + " raw store transactions");
-  bench::print_row("zarncfg's own CPU, without hashing", own_ms, kOwnCpuTargetMs, "the target");
-  bench::print_row("zarncfg's own CPU, without hashing", own_ms, children_ms, "its children's CPU");
-  bench::print_row("the run: own + children's CPU", own_ms + children_ms, raw_ms + children_ms,
-                   "raw transactions + children");
-  std::printf("  password hashing in zarncfg %.2f ms (left out above); zarncfg's peak memory %.1f MB\n",
+  std::printf("First configuration with the product's default policy (%d store calls), CPU time in ms,\n"
+              "medians of %d hosts.  Floors: the same number of raw store transactions; the target;\n"
+              "its children's CPU; raw transactions and children for the whole run.\n",
+              calls, bench::kRounds);
+  bench::print_row("first", "own CPU / raw tx", own_ms, raw_ms, "ms");
+  bench::print_row("first", "own CPU / target", own_ms, kOwnCpuTargetMs, "ms");
+  bench::print_row("first", "own CPU / children", own_ms, children_ms, "ms");
+  bench::print_row("first", "run CPU / floor", own_ms + children_ms, raw_ms + children_ms, "ms");
+  std::printf("  (own CPU leaves out password hashing: %.1f ms; zarncfg's peak memory %.1f MB)\n",
               bench::median(hashing), bench::median(peaks));
 }
 
@@ -116,16 +108,16 @@ void large_policy(int commands) {
   const bench::BenchHost host(options.zarncfg);
   const std::string policy = policy_with_more_commands(host.read("/opt/zarn/etc/brevik.once-only"), commands);
   host.write("/opt/zarn/etc/brevik.once-only", policy);
-  const auto start = Clock::now();
+  const bench::Stopwatch watch;
   const bench::RunUsage usage = host.zarncfg(bench::first_configuration_args(), std::chrono::hours(2));
-  const double seconds = bench::milliseconds_since(start) / 1000;
   const double file_mb = static_cast<double>(policy.size()) / (1024 * 1024);
-  bench::print_heading("First configuration with " + std::to_string(commands) + " more policy commands (" +
-                       std::to_string(policy.size()) + " bytes of policy file), one run");
-  bench::print_row("peak memory beyond a plain first configuration", usage.zarncfg.peak_mb - base_mb, 2 * file_mb,
-                   "twice the policy file", "MB");
-  std::printf("  peak memory %.1f MB (plain first configuration: %.1f MB); the run took %.1f s\n",
-              usage.zarncfg.peak_mb, base_mb, seconds);
+  std::printf("First configuration with %d more policy commands (a policy file of %zu bytes), one run.\n"
+              "Peak memory beyond a plain first configuration; floor: twice the policy file.\n",
+              commands, policy.size());
+  bench::print_row(std::to_string(commands / 1000) + "k", "peak memory beyond", usage.zarncfg.peak_mb - base_mb,
+                   2 * file_mb, "MB");
+  std::printf("  (peak memory %.1f MB, plain first configuration %.1f MB; the run took %.0f s)\n",
+              usage.zarncfg.peak_mb, base_mb, watch.seconds());
 }
 
 // A configured file is not rewritten moments before it is reconfigured:
@@ -152,19 +144,19 @@ bench::Figures reconfiguration(const bench::BenchHost& host, std::size_t size) {
     own.push_back(host.zarncfg({"-zarnd_logs", round % 2 == 0 ? "4" : "5"}).zarncfg.cpu_ms());
   }
   const bench::Figures figures{bench::median(floors), bench::median(own)};
-  bench::print_row("reconfigure one value, " + bench::size_name(size) + ": own CPU", figures.figure, figures.floor,
-                   "cp + fsync of the file (wall)");
+  bench::print_row(bench::size_name(size), "own CPU", figures.figure, figures.floor, "ms");
   return figures;
 }
 
 void reconfigurations() {
-  bench::print_heading("Reconfiguration of -zarnd_logs in a large zarnd.conf, median of " +
-                       std::to_string(bench::kRounds) + " rounds");
+  std::printf("Reconfiguration of -zarnd_logs in a large zarnd.conf, medians of %d rounds: zarncfg's own CPU;\n"
+              "floor: cp of the file and fsync of the copy (wall, ms).\n",
+              bench::kRounds);
   const bench::BenchHost host(options.zarncfg);
   (void)host.zarncfg(bench::first_configuration_args());
   const bench::Figures one = reconfiguration(host, 1024 * 1024);
   const bench::Figures ten = reconfiguration(host, 10 * 1024 * 1024);
-  bench::print_row("growth from 1 MB to 10 MB, own CPU", ten.figure / one.figure, 11.0, "the limit", "x");
+  bench::print_row("10/1 MB", "own CPU growth", ten.figure / one.figure, 11.0, "x (limit)");
 }
 
 }  // namespace
