@@ -108,6 +108,10 @@ bool copy_bytes(int from, int to, std::string& why) {
 }  // namespace
 
 bool replace_file(const std::string& path, std::string_view bytes, std::string& why) {
+  return replace_file(path, std::span<const std::string_view>(&bytes, 1), why);
+}
+
+bool replace_file(const std::string& path, std::span<const std::string_view> pieces, std::string& why) {
   const std::unique_ptr<char, FreeDeleter> resolved(::realpath(path.c_str(), nullptr));
   if (!resolved) return failed(why, "realpath");
   const std::string target(resolved.get());
@@ -117,8 +121,8 @@ bool replace_file(const std::string& path, std::string_view bytes, std::string& 
     why = "not a regular file";
     return false;
   }
-  return install(target, original, [bytes](int fd, std::string& reason) {
-    return write_all(fd, bytes) || failed(reason, "write");
+  return install(target, original, [pieces](int fd, std::string& reason) {
+    return write_all(fd, pieces) || failed(reason, "write");
   }, why);
 }
 

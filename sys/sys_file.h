@@ -4,6 +4,7 @@
 // A reader sees either the old file or the complete new one.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -16,6 +17,9 @@ namespace sys {
 // large").  When only the folder sync fails the new contents are in place,
 // and the result is still false.
 [[nodiscard]] bool replace_file(const std::string& path, std::string_view bytes, std::string& why);
+// The same with the new contents given in pieces, which are written one
+// after the other: a large file edited in a few places needs no copy.
+[[nodiscard]] bool replace_file(const std::string& path, std::span<const std::string_view> pieces, std::string& why);
 
 // Copies the regular file `source` (a link there is refused) over `target`
 // the same way; the copy takes the source's owner, group and mode.  A link

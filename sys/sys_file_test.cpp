@@ -51,6 +51,15 @@ TEST_F(SysFile, ReplaceKeepsOwnerGroupAndMode) {
   EXPECT_EQ(entries(), 1u);
 }
 
+TEST_F(SysFile, ReplaceFromPiecesWritesThemInOrder) {
+  write("f.conf", "old\n", 1234, 5678, 0640);
+  const std::string_view pieces[] = {"[a]\n", "", "x = 1\n", "y"};
+  ASSERT_TRUE(replace_file(path("f.conf"), pieces, why_)) << why_;
+  EXPECT_EQ(read("f.conf"), "[a]\nx = 1\ny");
+  expect_owner_and_mode("f.conf", 1234, 5678, 0640);
+  EXPECT_EQ(entries(), 1u);
+}
+
 TEST_F(SysFile, ReplaceThroughALinkWritesTheFileItNames) {
   write("real.conf", "old\n", 0, 0, 0600);
   fs::create_symlink("real.conf", path("link.conf"));

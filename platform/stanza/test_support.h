@@ -10,6 +10,10 @@
 
 #include "sys_testing.h"
 
+#include <gtest/gtest.h>
+
+#include "stanza_file.h"
+
 namespace stz::testing {
 
 // The shared scratch directory, and how many entries it holds.
@@ -35,5 +39,19 @@ inline struct stat statOf(const std::string& path) {
   ::lstat(path.c_str(), &info);
   return info;
 }
+
+// A test with a file of its own to open through the library.
+class StanzaFileTest : public ::testing::Test {
+ protected:
+  std::unique_ptr<StanzaFile> open(int mode = STZ_MODE_UPDATE) {
+    vd_status_t status = 0;
+    auto file = stzFileOpen(path, mode, status);
+    EXPECT_TRUE(file) << stzErrorText(status);
+    EXPECT_EQ(status, 0u);
+    return file;
+  }
+  TempDir dir;
+  std::string path = dir.file("zarnd.conf");
+};
 
 }  // namespace stz::testing
