@@ -14,3 +14,5 @@ bool zarncfg_interrupted(vd_msgid_t& status) {
   if (status == 0) status = msg_id(1396);
   return true;
 }
+
+bool zarncfg_tool_was_interrupted() { return sys::first_termination_signal() != 0; }

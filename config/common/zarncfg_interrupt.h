@@ -11,5 +11,14 @@
 // is set to it.
 bool zarncfg_interrupted(vd_msgid_t& status);
 
-// Between two steps: true when the next one may run (no failure, no signal).
-inline bool zarncfg_go_on(vd_msgid_t& status) { return status == 0 && !zarncfg_interrupted(status); }
+// Between two steps: true when the next one may run (no failure, no
+// signal).  A signal is reported here also after a failed step, since the
+// step may have failed because its tool was stopped by it.
+inline bool zarncfg_go_on(vd_msgid_t& status) {
+  const bool interrupted = zarncfg_interrupted(status);
+  return status == 0 && !interrupted;
+}
+
+// Whether a termination signal has been caught, so that a tool that failed
+// may have been stopped half way by it.
+bool zarncfg_tool_was_interrupted();

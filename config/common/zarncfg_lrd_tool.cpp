@@ -14,6 +14,8 @@
 
 #include "sys_child.h"
 #include "sys_fd.h"
+#include "zarncfg_interrupt.h"
+#include "zarncfg_run_record.h"
 #include "zarncfg_strings.h"
 #include "zarncfg_svc.h"
 #include "zarncfg_tables.h"
@@ -72,7 +74,11 @@ std::string zarnlrd_unconfig_command(const std::string& password) {
 void zarncfg_unconfig_zarnlrd(const std::string& password, int& lrd_status, vd_msgid_t& status) {
   FunctionTrace scope("zarncfg_unconfig_zarnlrd");
   vd_printf(msg_id(336));
+  if (!zarncfg_note_lrd_change(LrdChange::unregister_daemon, status)) return;
   if (zarncfg_run_shell_to_file(zarnlrd_unconfig_command(password), ZARNLRD_UNCONFIG_OUTPUT) != 0) {
+    // A tool that failed on its own made no change to undo; one stopped by
+    // a signal may have made it half way, and its change is undone.
+    if (!zarncfg_tool_was_interrupted() && !zarncfg_note_lrd_change(LrdChange::none, status)) return;
     lrd_status += 1;
     status = msg_id(1394);
     print_and_log_error(msg_id(1394));
