@@ -19,14 +19,6 @@ namespace fs = std::filesystem;
 
 class SysFile : public ::testing::Test {
  protected:
-  SysFile() {
-    std::string pattern = "/tmp/sys-file-test.XXXXXX";
-    if (::mkdtemp(pattern.data()) != nullptr) dir_ = pattern;
-  }
-  ~SysFile() override {
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-  }
   std::string path(const std::string& name) const { return (dir_ / name).string(); }
   void write(const std::string& name, const std::string& bytes, uid_t uid, gid_t gid, mode_t mode) const {
     std::ofstream(path(name), std::ios::binary) << bytes;
@@ -48,7 +40,8 @@ class SysFile : public ::testing::Test {
     EXPECT_EQ(info.st_mode & 07777, mode);
   }
 
-  fs::path dir_;
+  TempDir scratch_{"sys-file-test"};
+  const fs::path& dir_ = scratch_.path();
   std::string why_;
 };
 

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "sys_child.h"
+#include "sys_testing.h"
 
 namespace sys {
 namespace {
@@ -19,15 +20,6 @@ namespace fs = std::filesystem;
 
 class SysLock : public ::testing::Test {
  protected:
-  SysLock() {
-    std::string pattern = "/tmp/sys-lock-test.XXXXXX";
-    if (::mkdtemp(pattern.data()) != nullptr) dir_ = pattern;
-    lock_ = (dir_ / "run.lock").string();
-  }
-  ~SysLock() override {
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-  }
   // A process that takes the lock, reports on `ready` and, when asked,
   // leaves a child behind that ends once `release` is written to.
   std::optional<Child> holder(Pipe& ready, Pipe& release, bool leave_child) {
@@ -55,8 +47,9 @@ class SysLock : public ::testing::Test {
     return child;
   }
 
-  fs::path dir_;
-  std::string lock_;
+  TempDir scratch_{"sys-lock-test"};
+  const fs::path& dir_ = scratch_.path();
+  std::string lock_ = (dir_ / "run.lock").string();
   pid_t holder_pid_ = -1;
   std::string why_;
 };

@@ -9,7 +9,6 @@
 //
 //   reliability_concurrent [--runs N] [--seed S]   N pairs
 #include <cstdio>
-#include <exception>
 #include <random>
 #include <thread>
 
@@ -150,12 +149,4 @@ int run(long pairs, unsigned long seed) {
 }  // namespace
 }  // namespace rel
 
-int main(int argc, char** argv) {
-  try {
-    return rel::run(rel::count_option(argc, argv, "--runs", 200),
-                    static_cast<unsigned long>(rel::count_option(argc, argv, "--seed", 1)));
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "reliability_concurrent: %s\n", e.what());
-    return 2;
-  }
-}
+int main(int argc, char** argv) { return rel::run_driver(argc, argv, "reliability_concurrent", 200, rel::run); }

@@ -5,7 +5,6 @@
 //
 //   reliability_crash [--runs N] [--seed S]   N runs of each kind
 #include <cstdio>
-#include <exception>
 #include <algorithm>
 #include <map>
 #include <optional>
@@ -140,12 +139,4 @@ int run(long runs, unsigned long seed) {
 }  // namespace
 }  // namespace rel
 
-int main(int argc, char** argv) {
-  try {
-    return rel::run(rel::count_option(argc, argv, "--runs", 10),
-                    static_cast<unsigned long>(rel::count_option(argc, argv, "--seed", 1)));
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "reliability_crash: %s\n", e.what());
-    return 2;
-  }
-}
+int main(int argc, char** argv) { return rel::run_driver(argc, argv, "reliability_crash", 10, rel::run); }

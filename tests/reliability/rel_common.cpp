@@ -150,6 +150,16 @@ long count_option(int argc, char** argv, std::string_view name, long fallback) {
   return fallback;
 }
 
+int run_driver(int argc, char** argv, const char* name, long default_runs, int (*run)(long, unsigned long)) {
+  try {
+    return run(count_option(argc, argv, "--runs", default_runs),
+               static_cast<unsigned long>(count_option(argc, argv, "--seed", 1)));
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s: %s\n", name, e.what());
+    return 2;
+  }
+}
+
 void print_result(std::string_view what, long passed, long failed) {
   std::printf("%.*s: %ld passed, %ld failed\n", static_cast<int>(what.size()), what.data(), passed, failed);
   std::fflush(stdout);

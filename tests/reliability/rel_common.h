@@ -78,6 +78,10 @@ extern const std::vector<std::string> kMutableDirs;
 // The value of "--name N" on the command line, else `fallback`.
 long count_option(int argc, char** argv, std::string_view name, long fallback);
 
+// The whole main of a driver that takes "--runs N --seed S": calls
+// run(N, S), and reports an exception on standard error with exit status 2.
+int run_driver(int argc, char** argv, const char* name, long default_runs, int (*run)(long, unsigned long));
+
 // "N passed, M failed" with a label.
 void print_result(std::string_view what, long passed, long failed);
 

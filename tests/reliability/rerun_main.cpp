@@ -8,7 +8,6 @@
 //
 //   reliability_rerun [--runs N] [--seed S]   N kills of each kind
 #include <cstdio>
-#include <exception>
 #include <random>
 
 #include "crash_run.h"
@@ -107,12 +106,4 @@ int run(long runs, unsigned long seed) {
 }  // namespace
 }  // namespace rel
 
-int main(int argc, char** argv) {
-  try {
-    return rel::run(rel::count_option(argc, argv, "--runs", 300),
-                    static_cast<unsigned long>(rel::count_option(argc, argv, "--seed", 1)));
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "reliability_rerun: %s\n", e.what());
-    return 2;
-  }
-}
+int main(int argc, char** argv) { return rel::run_driver(argc, argv, "reliability_rerun", 300, rel::run); }

@@ -9,7 +9,6 @@
 #include <signal.h>
 
 #include <cstdio>
-#include <exception>
 #include <random>
 #include <thread>
 
@@ -114,12 +113,4 @@ int run(long runs, unsigned long seed) {
 }  // namespace
 }  // namespace rel
 
-int main(int argc, char** argv) {
-  try {
-    return rel::run(rel::count_option(argc, argv, "--runs", 100),
-                    static_cast<unsigned long>(rel::count_option(argc, argv, "--seed", 1)));
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "reliability_signals: %s\n", e.what());
-    return 2;
-  }
-}
+int main(int argc, char** argv) { return rel::run_driver(argc, argv, "reliability_signals", 100, rel::run); }
