@@ -115,13 +115,8 @@ void run_pair(const e2e::TempHost& host, const HostSnapshot& ready, Second secon
   std::fflush(stdout);
 }
 
-int run(long pairs, unsigned long seed) {
-  Totals totals;
-  std::mt19937_64 random(seed);
-  e2e::TempHost host;
-  prepare_host(host);
-  configure_first(host);
-  const HostSnapshot configured(host.dir(), kMutableDirs, host.dir().string() + ".configured");
+void run_pairs(const e2e::TempHost& host, const HostSnapshot& configured, long pairs, std::mt19937_64& random,
+               Totals& totals) {
   Contents as_before;
   add_complete_run(as_before, host);
   Contents after_complete_run = as_before;
@@ -137,6 +132,14 @@ int run(long pairs, unsigned long seed) {
     const Second second = static_cast<Second>(i % 3);
     run_pair(host, configured, second, std::chrono::microseconds(pick(random)), after_complete_run, as_before, totals);
   }
+}
+
+int run(long pairs, unsigned long seed) {
+  Totals totals;
+  std::mt19937_64 random(seed);
+  with_configured_host([&](const e2e::TempHost& host, const HostSnapshot& configured) {
+    run_pairs(host, configured, pairs, random, totals);
+  });
   std::printf("pairs with one run refused: %ld; pairs whose second run started while the first still ran: %ld; "
               "pairs in all: %ld\n",
               totals.one_refused, totals.overlapping, totals.pairs);

@@ -143,6 +143,21 @@ void HostSnapshot::restore() const {
   }
 }
 
+void with_fresh_host(const HostBody& body) {
+  e2e::TempHost host;
+  prepare_host(host);
+  const HostSnapshot fresh(host.dir(), kMutableDirs, host.dir().string() + ".fresh");
+  body(host, fresh);
+}
+
+void with_configured_host(const HostBody& body) {
+  e2e::TempHost host;
+  prepare_host(host);
+  configure_first(host);
+  const HostSnapshot configured(host.dir(), kMutableDirs, host.dir().string() + ".configured");
+  body(host, configured);
+}
+
 long count_option(int argc, char** argv, std::string_view name, long fallback) {
   for (int i = 1; i + 1 < argc; ++i) {
     if (name == argv[i]) return std::strtol(argv[i + 1], nullptr, 10);

@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -74,6 +75,12 @@ class HostSnapshot {
 
 // Every directory a configuration run may change.
 extern const std::vector<std::string> kMutableDirs;
+
+// Calls `body` with a host ready for a first configuration, or configured
+// already, and the snapshot that puts the host back before each run.
+using HostBody = std::function<void(const e2e::TempHost&, const HostSnapshot&)>;
+void with_fresh_host(const HostBody& body);
+void with_configured_host(const HostBody& body);
 
 // The value of "--name N" on the command line, else `fallback`.
 long count_option(int argc, char** argv, std::string_view name, long fallback);

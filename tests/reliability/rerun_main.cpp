@@ -81,19 +81,12 @@ void kill_and_rerun(const Kind& kind, const e2e::TempHost& host, const HostSnaps
 int run(long runs, unsigned long seed) {
   Totals totals;
   std::mt19937_64 random(seed);
-  {
-    e2e::TempHost host;
-    prepare_host(host);
-    configure_first(host);
-    const HostSnapshot configured(host.dir(), kMutableDirs, host.dir().string() + ".configured");
+  with_configured_host([&](const e2e::TempHost& host, const HostSnapshot& configured) {
     kill_and_rerun(Kind{"reconfiguration", false}, host, configured, reconfig_args(), runs, random, totals);
-  }
-  {
-    e2e::TempHost host;
-    prepare_host(host);
-    const HostSnapshot fresh(host.dir(), kMutableDirs, host.dir().string() + ".fresh");
+  });
+  with_fresh_host([&](const e2e::TempHost& host, const HostSnapshot& fresh) {
     kill_and_rerun(Kind{"first configuration", true}, host, fresh, first_args(), runs, random, totals);
-  }
+  });
   std::printf("killed inside the program: %ld, ended before the kill: %ld\n", totals.killed_in_program,
               totals.finished_first);
   std::printf("re-runs that succeed: %ld / %ld\n", totals.reruns_succeeded, totals.runs);

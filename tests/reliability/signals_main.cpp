@@ -90,19 +90,12 @@ void signal_runs(const Kind& kind, const e2e::TempHost& host, const HostSnapshot
 int run(long runs, unsigned long seed) {
   Totals totals;
   std::mt19937_64 random(seed);
-  {
-    e2e::TempHost host;
-    prepare_host(host);
-    const HostSnapshot fresh(host.dir(), kMutableDirs, host.dir().string() + ".fresh");
+  with_fresh_host([&](const e2e::TempHost& host, const HostSnapshot& fresh) {
     signal_runs(Kind{"first configuration", true}, host, fresh, first_args(), runs, random, totals);
-  }
-  {
-    e2e::TempHost host;
-    prepare_host(host);
-    configure_first(host);
-    const HostSnapshot configured(host.dir(), kMutableDirs, host.dir().string() + ".configured");
+  });
+  with_configured_host([&](const e2e::TempHost& host, const HostSnapshot& configured) {
     signal_runs(Kind{"reconfiguration", false}, host, configured, reconfig_args(), runs, random, totals);
-  }
+  });
   std::printf("rolled back (exit 1, files, owners, modes and store as before): %ld / %ld signalled runs\n",
               totals.rolled_back, totals.runs - totals.finished_first);
   std::printf("signal after the outcome was settled (exit 0, run complete): %ld\n", totals.finished_first);
