@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 
 #include <fstream>
@@ -95,9 +96,17 @@ std::string HostRun::output() const {
   }
 }
 
+// A process on its way out may have left its root but not yet let go of
+// its last open files, the host's lock among them.
+bool lock_is_free(const std::filesystem::path& host_dir) {
+  const sys::UniqueFd lock = sys::open_fd((host_dir / "var/zarn/run/zarncfg.lock").string(), O_RDONLY);
+  if (!lock.valid() || ::flock(lock.get(), LOCK_EX | LOCK_NB) == 0) return true;
+  return false;
+}
+
 bool wait_for_stragglers(const std::filesystem::path& host_dir) {
   const auto deadline = Clock::now() + std::chrono::seconds(30);
-  while (!hostsim::processes_in_host(host_dir).empty()) {
+  while (!hostsim::processes_in_host(host_dir).empty() || !lock_is_free(host_dir)) {
     if (Clock::now() > deadline) {
       hostsim::kill_processes_in_host(host_dir);
       return true;

@@ -60,8 +60,9 @@ std::chrono::microseconds time_run(const std::filesystem::path& host_dir, const 
 std::chrono::microseconds time_until_output(const std::filesystem::path& host_dir,
                                             const std::vector<std::string>& argv, const std::string& text);
 
-// What a killed run started (a shell, a tool) runs on; waits for it, and
-// kills it after 30 s.  True when it had to be killed.
+// What a killed run started (a shell, a tool) runs on and holds the host's
+// lock; waits for it to end, and kills it after 30 s.  True when it had to
+// be killed.
 bool wait_for_stragglers(const std::filesystem::path& host_dir);
 
 }  // namespace rel
