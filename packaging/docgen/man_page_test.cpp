@@ -71,13 +71,14 @@ TEST(ManPage, KxadminPageHasEveryCommandForm) {
   }
 }
 
-// The usage line is what kxadmin printed before it came from the table.
+// The usage line as kxadmin prints it, made from the same table.
 TEST(ManPage, KxadminUsageLineIsUnchanged) {
   EXPECT_EQ(kxtool::usage_line(),
-            "usage: kxadmin [--store PATH] init [--sec-master-pwd PASSWORD] [--force] | dump"
+            "usage: kxadmin [--store PATH] init [--sec-master-pwd PASSWORD] [--force] | dump [--undo] | migrate"
             " | objectspace list | object list | acl list | acl show NAME | user list [PATTERN]"
             " | group list | group show NAME | action list"
-            " | fault API [NAME] [--code N] [--reason R] [--count K] | fault list | fault clear\n");
+            " | fault API [NAME] [--code N] [--reason R] [--count K] | fault list | fault clear"
+            " | run list [HOST] | run rollback HOST PID STARTED | run discard HOST PID STARTED\n");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Policy administration library: the calls into the Varden Policy Server
 // that the program uses.  platform/kxadmin is our implementation, backed by
-// an SQLite store (docs/policy-server.md).
+// the policy store (docs/policy-server.md).  The calls after "Extensions"
+// at the end belong to this product's store, not to the platform library.
 #pragma once
 
 #include <cstdint>
@@ -95,3 +96,77 @@ int kxadmin_user_create3(const kxadmin_context* ctx, kx_str name, kx_str dn, kx_
                          kxadmin_response_t& rsp);
 int kxadmin_user_delete2(const kxadmin_context* ctx, kx_str name, int delete_registry_entry, kxadmin_response_t& rsp);
 int kxadmin_user_setaccountvalid(const kxadmin_context* ctx, kx_str name, int valid, kxadmin_response_t& rsp);
+
+// ---------------------------------------------------------------------------
+// Extensions of this product's policy store.  The platform library has none
+// of these; docs/policy-server.md describes them.  Like the calls above they
+// return 1 for success and leave a response on failure, and those that reach
+// the store meet injected faults named after them.
+
+// One run of a program on one host.  The program chooses the values so
+// that no two of its runs share a tag (a process id and that process's
+// start time).
+struct kxadmin_run_tag {
+  std::string host;
+  std::int64_t process_id = 0;
+  std::int64_t start_time = 0;
+  friend bool operator==(const kxadmin_run_tag&, const kxadmin_run_tag&) = default;
+};
+
+struct kxadmin_run_info {
+  kxadmin_run_tag tag;
+  unsigned long undo_records = 0;
+};
+
+// While a context carries a run tag, every call through it that changes
+// policy writes, in the same store transaction as the change, the undo
+// record that takes the change back exactly (previous entries, values and
+// account states included).  None clears the tag.  No store access; an
+// empty host name is a bad argument.
+int kxadmin_context_setruntag(kxadmin_context* ctx, const std::optional<kxadmin_run_tag>& tag,
+                              kxadmin_response_t& rsp);
+
+// The runs that have undo records (unfinished runs): those of `host`, or of
+// every host for none; sorted by host, process id and start time.
+int kxadmin_run_list(const kxadmin_context* ctx, kx_str host, std::vector<kxadmin_run_info>& runs,
+                     kxadmin_response_t& rsp);
+
+// Rolls back the run: applies its undo records newest first, each in its
+// own transaction that also removes the record, so that a roll-back cut
+// short (killed, failed, or stopped by a fault) is finished by calling
+// again.  A run without records succeeds at once.  Rolling back never
+// writes undo records.
+int kxadmin_run_rollback(const kxadmin_context* ctx, const kxadmin_run_tag& tag, kxadmin_response_t& rsp);
+
+// Removes the run's undo records in one transaction (a run that ended
+// normally).  A run without records succeeds.
+int kxadmin_run_discard(const kxadmin_context* ctx, const kxadmin_run_tag& tag, kxadmin_response_t& rsp);
+
+// Reads of the present state.
+struct kxadmin_acl_perm {
+  std::string name;
+  std::string perms;
+  friend bool operator==(const kxadmin_acl_perm&, const kxadmin_acl_perm&) = default;
+};
+struct kxadmin_acl_attr {
+  std::string name;
+  std::optional<std::string> value;
+  friend bool operator==(const kxadmin_acl_attr&, const kxadmin_acl_attr&) = default;
+};
+struct kxadmin_acl_entries {
+  std::vector<kxadmin_acl_perm> users;   // sorted by name
+  std::vector<kxadmin_acl_perm> groups;  // sorted by name
+  std::optional<std::string> any_other;  // none when the ACL has no such entry
+  std::optional<std::string> unauthenticated;
+  std::vector<kxadmin_acl_attr> attributes;  // sorted by name
+  friend bool operator==(const kxadmin_acl_entries&, const kxadmin_acl_entries&) = default;
+};
+int kxadmin_acl_getentries(const kxadmin_context* ctx, kx_str acl, kxadmin_acl_entries& entries,
+                           kxadmin_response_t& rsp);
+// `present` is 1 when the ACL has the attribute (whose value may be none).
+int kxadmin_acl_attrget(const kxadmin_context* ctx, kx_str acl, kx_str attribute, int& present,
+                        std::optional<std::string>& value, kxadmin_response_t& rsp);
+int kxadmin_user_getaccountvalid(const kxadmin_context* ctx, kx_str name, int& valid, kxadmin_response_t& rsp);
+
+// Removes an attribute from an ACL.
+int kxadmin_acl_attrdelete(const kxadmin_context* ctx, kx_str acl, kx_str attribute, kxadmin_response_t& rsp);

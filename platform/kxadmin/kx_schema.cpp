@@ -3,60 +3,69 @@
 #include <array>
 
 namespace kx {
-
-// Foreign keys carry the clean-up on delete: an ACL's entries go with the
-// ACL, the user or the group; objects lose a deleted ACL; memberships go
-// with either side; an action group takes its actions with it.
-const char* const SCHEMA_SQL = R"sql(
-CREATE TABLE meta(key TEXT PRIMARY KEY, value TEXT NOT NULL);
-CREATE TABLE sec_master(password_hash TEXT NOT NULL);
-CREATE TABLE objectspace(name TEXT PRIMARY KEY, type INTEGER NOT NULL, description TEXT);
-CREATE TABLE acl(name TEXT PRIMARY KEY);
-CREATE TABLE protobj(name TEXT PRIMARY KEY, type INTEGER NOT NULL, description TEXT,
-  acl TEXT REFERENCES acl(name) ON DELETE SET NULL);
-CREATE TABLE user(name TEXT PRIMARY KEY, dn TEXT NOT NULL, cn TEXT NOT NULL, sn TEXT NOT NULL,
-  password_hash TEXT NOT NULL, sso INTEGER NOT NULL, account_valid INTEGER NOT NULL);
-CREATE TABLE grp(name TEXT PRIMARY KEY, dn TEXT NOT NULL, cn TEXT NOT NULL);
-CREATE TABLE grp_member(grp TEXT NOT NULL REFERENCES grp(name) ON DELETE CASCADE,
-  user TEXT NOT NULL REFERENCES user(name) ON DELETE CASCADE, PRIMARY KEY(grp, user));
-CREATE TABLE acl_user(acl TEXT NOT NULL REFERENCES acl(name) ON DELETE CASCADE,
-  user TEXT NOT NULL REFERENCES user(name) ON DELETE CASCADE, perms TEXT NOT NULL, PRIMARY KEY(acl, user));
-CREATE TABLE acl_group(acl TEXT NOT NULL REFERENCES acl(name) ON DELETE CASCADE,
-  grp TEXT NOT NULL REFERENCES grp(name) ON DELETE CASCADE, perms TEXT NOT NULL, PRIMARY KEY(acl, grp));
-CREATE TABLE acl_special(acl TEXT NOT NULL REFERENCES acl(name) ON DELETE CASCADE,
-  kind TEXT NOT NULL CHECK(kind IN ('any-other', 'unauthenticated')), perms TEXT NOT NULL, PRIMARY KEY(acl, kind));
-CREATE TABLE acl_attribute(acl TEXT NOT NULL REFERENCES acl(name) ON DELETE CASCADE,
-  name TEXT NOT NULL, value TEXT, PRIMARY KEY(acl, name));
-CREATE TABLE action(name TEXT PRIMARY KEY, label TEXT NOT NULL, type TEXT NOT NULL);
-CREATE TABLE action_group(name TEXT PRIMARY KEY);
-CREATE TABLE action_group_member(grp TEXT NOT NULL REFERENCES action_group(name) ON DELETE CASCADE,
-  name TEXT NOT NULL, label TEXT NOT NULL, type TEXT NOT NULL, PRIMARY KEY(grp, name));
-CREATE TABLE fault(id INTEGER PRIMARY KEY, api TEXT NOT NULL, name TEXT, code INTEGER NOT NULL,
-  reason INTEGER NOT NULL, remaining INTEGER NOT NULL CHECK(remaining > 0));
-)sql";
-
 namespace {
 
-constexpr std::array<DumpTable, 15> DUMP_TABLES{{
-    {"meta", "key, value", ""},
-    {"sec_master", "password_hash", "password_hash"},
-    {"objectspace", "name, type, description", ""},
-    {"protobj", "name, type, description, acl", ""},
-    {"acl", "name", ""},
-    {"acl_user", "acl, user, perms", ""},
-    {"acl_group", "acl, grp, perms", ""},
-    {"acl_special", "acl, kind, perms", ""},
-    {"acl_attribute", "acl, name, value", ""},
-    {"action", "name, label, type", ""},
-    {"action_group", "name", ""},
-    {"action_group_member", "grp, name, label, type", ""},
-    {"grp", "name, dn, cn", ""},
-    {"grp_member", "grp, user", ""},
-    {"user", "name, dn, cn, sn, password_hash, sso, account_valid", "password_hash"},
+constexpr std::array<PolicyTable, 15> POLICY_TABLES{{
+    {"meta", "key, value", 1, ""},
+    {"sec_master", "password_hash", 1, "password_hash"},
+    {"objectspace", "name, type, description", 1, ""},
+    {"protobj", "name, type, description, acl", 1, ""},
+    {"acl", "name", 1, ""},
+    {"acl_user", "acl, user, perms", 2, ""},
+    {"acl_group", "acl, grp, perms", 2, ""},
+    {"acl_special", "acl, kind, perms", 2, ""},
+    {"acl_attribute", "acl, name, value", 2, ""},
+    {"action", "name, label, type", 1, ""},
+    {"action_group", "name", 1, ""},
+    {"action_group_member", "grp, name, label, type", 2, ""},
+    {"grp", "name, dn, cn", 1, ""},
+    {"grp_member", "grp, user", 2, ""},
+    {"user", "name, dn, cn, sn, password_hash, sso, account_valid", 1, "password_hash"},
 }};
+
+constexpr std::size_t count_columns(std::string_view columns) {
+  std::size_t count = 1;
+  for (const char c : columns) count += c == ',' ? 1 : 0;
+  return count;
+}
+
+constexpr bool keys_fit() {
+  for (const PolicyTable& table : POLICY_TABLES) {
+    if (table.key_count < 1 || table.key_count > count_columns(table.columns)) return false;
+  }
+  return true;
+}
+static_assert(keys_fit(), "a table's key is a non-empty prefix of its columns");
 
 }  // namespace
 
-std::span<const DumpTable> dump_tables() { return DUMP_TABLES; }
+std::span<const PolicyTable> policy_tables() { return POLICY_TABLES; }
+
+const PolicyTable* policy_table(std::string_view name) {
+  for (const PolicyTable& table : POLICY_TABLES) {
+    if (table.name == name) return &table;
+  }
+  return nullptr;
+}
+
+std::vector<std::string_view> column_names(const PolicyTable& table) {
+  std::vector<std::string_view> names;
+  std::string_view columns = table.columns;
+  while (!columns.empty()) {
+    const std::size_t comma = columns.find(", ");
+    names.push_back(columns.substr(0, comma));
+    columns = comma == std::string_view::npos ? std::string_view() : columns.substr(comma + 2);
+  }
+  return names;
+}
+
+std::string sql_name(std::string_view identifier) { return "\"" + std::string(identifier) + "\""; }
+
+std::string sql_columns(const PolicyTable& table, std::size_t count) {
+  std::string list;
+  const std::vector<std::string_view> names = column_names(table);
+  for (std::size_t i = 0; i < count && i < names.size(); ++i) list += (i == 0 ? "" : ", ") + sql_name(names[i]);
+  return list;
+}
 
 }  // namespace kx

@@ -1,49 +1,27 @@
 #include "kx_store.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
-#include <system_error>
-
 #include "kx_password.h"
 #include "kx_schema.h"
 
 namespace kx {
 namespace {
 
-// Several hosts may configure at once against one store; a writer waits
-// this long for another to finish before giving up.
-constexpr int BUSY_TIMEOUT_MS = 60000;
-
-bool path_exists(const std::string& path) {
-  struct stat st {};
-  return lstat(path.c_str(), &st) == 0;
+// The version a store records: none when it records none, and `readable`
+// false when its meta table cannot be read at all.
+std::optional<int> schema_version_of(Store& store, bool& readable) {
+  std::optional<std::string> text;
+  readable = store.query("SELECT value FROM meta WHERE key = 'schema_version'", {},
+                         [&](const Row& row) { text = row.text(0); })
+                 .ok();
+  if (!text || text->empty() || text->size() > 6 || text->find_first_not_of("0123456789") != std::string::npos) {
+    return std::nullopt;
+  }
+  return std::stoi(*text);
 }
 
-// The store holds password hashes: only its owner may read it.  SQLite
-// gives the -wal and -shm files the same mode.
-bool make_private_file(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (fd < 0) return false;
-  ::close(fd);
-  return true;
-}
-
-void remove_store_files(const std::string& path) {
-  for (const char* suffix : {"", "-wal", "-shm", "-journal"}) ::unlink((path + suffix).c_str());
-}
-
-bool make_parent_directory(const std::string& path) {
-  const std::filesystem::path parent = std::filesystem::path(path).parent_path();
-  if (parent.empty()) return true;
-  std::error_code ec;
-  std::filesystem::create_directories(parent, ec);
-  if (ec) errno = ec.value();
-  return !ec;
+Outcome unavailable(const std::string& path, std::string_view what, const std::string& reason) {
+  return failure(CODE_STORE_UNAVAILABLE,
+                 "policy store " + path + " " + std::string(what) + (reason.empty() ? "" : ": " + reason));
 }
 
 }  // namespace
@@ -52,28 +30,24 @@ Outcome success() { return {}; }
 
 Outcome failure(std::uint32_t code, std::string message) { return Outcome{code, 0, std::move(message)}; }
 
-Outcome Store::store_error() const { return failure(CODE_STORE_ERROR, "policy store failure: " + db_.error_text()); }
-
-bool Store::configure_connection(Outcome& error) {
-  const std::string pragmas = "PRAGMA busy_timeout = " + std::to_string(BUSY_TIMEOUT_MS) + "; PRAGMA foreign_keys = ON;";
-  if (db_.exec(pragmas.c_str())) return true;
-  error = failure(CODE_STORE_UNAVAILABLE, "policy store " + path_ + " cannot be used: " + db_.error_text());
-  return false;
-}
+Outcome Store::store_error() const { return failure(CODE_STORE_ERROR, "policy store failure: " + db_->error_text()); }
 
 std::unique_ptr<Store> Store::open(const std::string& path, Outcome& error) {
-  std::unique_ptr<Store> store(new Store(path));
-  if (!store->db_.open(path, false)) {
-    error = failure(CODE_STORE_UNAVAILABLE, "policy store " + path + " cannot be opened: " + store->db_.error_text());
+  std::string reason;
+  std::unique_ptr<Backend> db = open_backend(path, reason);
+  if (!db) {
+    error = unavailable(path, "cannot be opened", reason);
     return nullptr;
   }
-  if (!store->configure_connection(error)) return nullptr;
-  std::optional<std::string> version;
-  const Outcome read = store->query("SELECT value FROM meta WHERE key = 'schema_version'", {},
-                                    [&](const Statement& row) { version = row.text(0); });
-  if (!read.ok() || version != SCHEMA_VERSION) {
-    error = failure(CODE_STORE_UNAVAILABLE, "policy store " + path + " is not a policy store of this version" +
-                                                (read.ok() ? "" : ": " + store->db_.error_text()));
+  std::unique_ptr<Store> store(new Store(path, std::move(db)));
+  bool readable = false;
+  const std::optional<int> version = schema_version_of(*store, readable);
+  if (version != SCHEMA_VERSION) {
+    const bool older = version && *version > 0 && *version < SCHEMA_VERSION;
+    error = unavailable(path, "is not a policy store of this version",
+                        older       ? "it has version " + std::to_string(*version) + " (kxadmin migrate brings it up)"
+                        : readable ? ""
+                                   : store->db_->error_text());
     return nullptr;
   }
   return store;
@@ -86,79 +60,127 @@ std::unique_ptr<Store> Store::create(const std::string& path, std::string_view s
     error = failure(CODE_BAD_ARGUMENT, "the security master password cannot be hashed");
     return nullptr;
   }
-  if (path_exists(path)) {
-    if (!replace) {
-      error = failure(CODE_EXISTS, "policy store " + path + " already exists");
-      return nullptr;
-    }
-    remove_store_files(path);
-  }
-  std::unique_ptr<Store> store(new Store(path));
-  if (!make_parent_directory(path) || !make_private_file(path)) {
-    error = failure(CODE_STORE_UNAVAILABLE, "policy store " + path + " cannot be created: " + std::strerror(errno));
+  bool exists = false;
+  std::string reason;
+  std::unique_ptr<Backend> db = create_backend(path, replace, exists, reason);
+  if (!db) {
+    error = exists && !replace ? failure(CODE_EXISTS, "policy store " + path + " already exists")
+                               : unavailable(path, "cannot be created", reason);
     return nullptr;
   }
-  if (!store->db_.open(path, false)) {
-    error = failure(CODE_STORE_UNAVAILABLE, "policy store " + path + " cannot be created: " + store->db_.error_text());
-    return nullptr;
-  }
-  // WAL lets readers go on while one host writes; the mode stays with the file.
-  const bool made = store->db_.exec("PRAGMA journal_mode = WAL") && store->configure_connection(error) &&
-                    store->db_.exec(SCHEMA_SQL) &&
-                    store->run("INSERT INTO meta(key, value) VALUES('schema_version', ?)", {SCHEMA_VERSION}).ok() &&
-                    store->run("INSERT INTO sec_master(password_hash) VALUES(?)", {std::string_view(*hash)}).ok();
-  if (!made) {
-    error = failure(CODE_STORE_UNAVAILABLE, "policy store " + path + " cannot be created: " + store->db_.error_text());
-    store.reset();
-    remove_store_files(path);
+  std::unique_ptr<Store> store(new Store(path, std::move(db)));
+  const Outcome made = store->schema_change([&]() -> Outcome {
+    if (Outcome r = store->run_schema_steps(0); !r.ok()) return r;
+    const std::string version = std::to_string(SCHEMA_VERSION);
+    Outcome r = store->run("INSERT INTO meta(key, value) VALUES('schema_version', ?)", {version});
+    if (r.ok()) r = store->run("INSERT INTO sec_master(password_hash) VALUES(?)", {std::string_view(*hash)});
+    return r;
+  });
+  if (!made.ok()) {
+    error = unavailable(path, "cannot be created", store->db_->error_text());
+    store->db_->erase_store();
     return nullptr;
   }
   return store;
 }
 
+Outcome Store::migrate(const std::string& path, int& from) {
+  std::string reason;
+  std::unique_ptr<Backend> db = open_backend(path, reason);
+  if (!db) return unavailable(path, "cannot be opened", reason);
+  Store store(path, std::move(db));
+  return store.schema_change([&]() -> Outcome {
+    bool readable = false;
+    const std::optional<int> version = schema_version_of(store, readable);
+    if (!version || *version < 1 || *version > SCHEMA_VERSION) {
+      return unavailable(path, "is not a policy store that this version can migrate", "");
+    }
+    from = *version;
+    if (Outcome r = store.run_schema_steps(static_cast<std::size_t>(from)); !r.ok()) return r;
+    return store.run("UPDATE meta SET value = ? WHERE key = 'schema_version'", {std::to_string(SCHEMA_VERSION)});
+  });
+}
+
+Outcome Store::run_schema_steps(std::size_t from) {
+  const std::span<const char* const> steps = db_->schema_steps();
+  for (std::size_t step = from; step < steps.size(); ++step) {
+    if (db_->run_script(steps[step]) != DbStatus::ok) return store_error();
+  }
+  return success();
+}
+
+// The outcome of the change, or the database's failure when the change
+// succeeded but could not be committed.
+Outcome Store::schema_change(const std::function<Outcome()>& change) {
+  Outcome result;
+  const DbStatus status = db_->schema_transaction([&] {
+    result = change();
+    return result.ok();
+  });
+  if (!result.ok()) return result;
+  return status == DbStatus::ok ? success() : store_error();
+}
+
 bool Store::sec_master_password_matches(std::string_view password) {
   std::optional<std::string> hash;
-  const Outcome read =
-      query("SELECT password_hash FROM sec_master", {}, [&](const Statement& row) { hash = row.text(0); });
+  const Outcome read = query("SELECT password_hash FROM sec_master", {}, [&](const Row& row) { hash = row.text(0); });
   return read.ok() && hash && password_matches(password, *hash);
 }
 
 Outcome Store::write(const std::function<Outcome()>& change) { return call({}, std::nullopt, change); }
 
 Outcome Store::read(const std::function<Outcome()>& query_fn) {
-  if (!db_.exec("BEGIN")) return store_error();
+  if (db_->begin_read() != DbStatus::ok) return store_error();
   Outcome result = query_fn();
-  db_.exec("COMMIT");
+  // Nothing was written, so ending the read cannot lose anything.
+  (void)db_->commit();
   return result;
 }
 
-// The change runs in a savepoint so that a failed change is undone while
-// the consumed fault still commits.
-Outcome Store::in_savepoint(const std::function<Outcome()>& change) {
-  if (!db_.exec("SAVEPOINT kx_change")) return store_error();
+Outcome Store::changed(std::string_view api, opt_str name, const std::function<Outcome()>& change) {
+  undo_groups_.clear();
   Outcome result = change();
-  if (!result.ok()) db_.exec("ROLLBACK TO kx_change");
-  db_.exec("RELEASE kx_change");
+  if (result.ok()) result = write_undo_record(api, name);
+  undo_groups_.clear();
+  return result;
+}
+
+Outcome Store::in_savepoint(std::string_view api, opt_str name, const std::function<Outcome()>& change) {
+  if (Outcome r = run("SAVEPOINT kx_change", {}); !r.ok()) return r;
+  Outcome result = changed(api, name, change);
+  if (!result.ok()) (void)run("ROLLBACK TO SAVEPOINT kx_change", {});  // the outer ROLLBACK or COMMIT decides
+  if (Outcome r = run("RELEASE SAVEPOINT kx_change", {}); !r.ok() && result.ok()) return r;
   return result;
 }
 
 Outcome Store::call(std::string_view api, opt_str name, const std::function<Outcome()>& change) {
-  // IMMEDIATE takes the write lock at once (waiting up to the busy timeout);
-  // a deferred transaction could not wait when it upgrades later.
-  if (!db_.exec("BEGIN IMMEDIATE")) return store_error();
+  // The write lock is taken at once (waiting up to the busy timeout); a
+  // deferred transaction could not wait when it upgrades later.
+  if (db_->begin_write() != DbStatus::ok) {
+    Outcome error = store_error();
+    db_->rollback();
+    return error;
+  }
   std::optional<Fault> fault;
   if (const Outcome taken = api.empty() ? success() : take_fault(api, name, fault); !taken.ok()) {
-    db_.exec("ROLLBACK");
+    db_->rollback();
     return taken;
   }
   Outcome result;
-  if (!fault || fault->reason == 1) result = in_savepoint(change);
-  if (fault && result.ok()) {
-    result = Outcome{fault->code, fault->reason, "injected fault in " + fault->api};
+  if (!fault) {
+    // Nothing else to keep: a failed change rolls the transaction back.
+    result = changed(api, name, change);
+    if (!result.ok()) {
+      db_->rollback();
+      return result;
+    }
+  } else if (fault->reason == 1) {
+    result = in_savepoint(api, name, change);
   }
-  if (!db_.exec("COMMIT")) {
+  if (fault && result.ok()) result = Outcome{fault->code, fault->reason, "injected fault in " + fault->api};
+  if (db_->commit() != DbStatus::ok) {
     Outcome error = store_error();
-    db_.exec("ROLLBACK");
+    db_->rollback();
     return error;
   }
   return result;

@@ -1,7 +1,8 @@
-// The policy store: an SQLite database that stands in for the Varden Policy
-// Server.  The kxadmin_ library, the kxadmin tool and our other host tools
-// (the SSL registration stand-in) all work through this interface; what the
-// store holds is described in docs/policy-server.md.
+// The policy store, which stands in for the Varden Policy Server: its rules
+// (codes, checks, injected faults, undo records) over a database reached
+// through kx_backend.h.  The kxadmin_ library, the kxadmin tool and our
+// other host tools (the SSL registration stand-in) all work through this
+// interface; what the store holds is described in docs/policy-server.md.
 //
 // Typical use by a tool:
 //   kx::Outcome err;
@@ -11,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <initializer_list>
 #include <memory>
@@ -21,12 +23,11 @@
 #include <variant>
 #include <vector>
 
+#include "kx_backend.h"
 #include "kx_codes.h"
-#include "kx_sqlite.h"
+#include "kx_undo.h"
 
 namespace kx {
-
-using opt_str = std::optional<std::string_view>;
 
 // What one operation did: code 0 is success.  Reason 1 marks a failure whose
 // change was nevertheless made (only injected faults produce it).
@@ -56,6 +57,12 @@ struct UserSpec {
 
 enum class AclSpecial { any_other, unauthenticated };
 
+// A run of a program on a host (host name, process id, start time); the
+// undo records of its changes are kept under it.
+using RunTag = kxadmin_run_tag;
+using RunInfo = kxadmin_run_info;
+using AclEntries = kxadmin_acl_entries;
+
 class Store {
  public:
   // Opens an existing store.  Missing, unreadable and foreign files give no
@@ -66,8 +73,17 @@ class Store {
   static std::unique_ptr<Store> create(const std::string& path, std::string_view sec_master_password, bool replace,
                                        Outcome& error);
 
+  // Opens a store of any version and brings it to this version; `from` is
+  // the version it had.  A store of a newer or unknown version is refused.
+  static Outcome migrate(const std::string& path, int& from);
+
   bool sec_master_password_matches(std::string_view password);
   const std::string& path() const { return path_; }
+
+  // While a run tag is set, every change made through write or call also
+  // writes its undo record under the tag, in the same transaction.
+  void set_run_tag(std::optional<RunTag> tag) { run_tag_ = std::move(tag); }
+  const std::optional<RunTag>& run_tag() const { return run_tag_; }
 
   // Transactions.  `write` runs the change under the write lock (waiting for
   // other processes) and commits it only when it succeeds.  `call` does the
@@ -98,6 +114,11 @@ class Store {
   Outcome acl_set_special(std::string_view acl, AclSpecial kind, std::string_view perms);
   Outcome acl_remove_special(std::string_view acl, AclSpecial kind);
   Outcome acl_put_attribute(std::string_view acl, std::string_view attribute, opt_str value);
+  Outcome acl_delete_attribute(std::string_view acl, std::string_view attribute);
+  Outcome acl_read(std::string_view acl, AclEntries& entries);
+  // `present` tells whether the ACL has the attribute; its value may be none.
+  Outcome acl_get_attribute(std::string_view acl, std::string_view attribute, bool& present,
+                            std::optional<std::string>& value);
   // One line per entry ("user NAME PERMS", "attribute NAME VALUE", ...), sorted.
   Outcome acl_entries(std::string_view acl, std::vector<std::string>& lines);
 
@@ -121,6 +142,7 @@ class Store {
   Outcome user_create(const UserSpec& user, std::span<const std::string> groups);
   Outcome user_delete(std::string_view name);
   Outcome user_set_account_valid(std::string_view name, bool valid);
+  Outcome user_account_valid(std::string_view name, bool& valid);
   // A pattern ending in "*" matches by prefix, any other exactly; a limit
   // of 0 returns every match.
   Outcome user_names(std::string_view pattern, std::size_t limit, std::vector<std::string>& names);
@@ -129,30 +151,73 @@ class Store {
   Outcome faults_clear();
   Outcome fault_lines(std::vector<std::string>& lines);
 
+  // Runs with undo records (of one host, or of all), sorted by host,
+  // process id and start time.
+  Outcome run_list(opt_str host, std::vector<RunInfo>& runs);
+  // Applies the run's newest undo record and removes it, in the current
+  // transaction; `finished` when no record of the run is left.
+  Outcome undo_newest(const RunTag& run, bool& finished);
+  // Removes every undo record of the run.
+  Outcome discard_run(const RunTag& run);
+  // Rolls the run back, each record in its own transaction (meeting the
+  // faults of `api` when given), so that a roll-back cut short is finished
+  // by the next.
+  Outcome rollback_run(const RunTag& run, std::string_view api);
+
   // The whole policy as sorted text; password hashes show as "<hash>" and
-  // faults are left out, so equal policies dump equally.
-  Outcome dump(std::string& text);
+  // faults are left out, so equal policies dump equally.  With `undo`, the
+  // runs and their undo records follow, in the order of their runs and
+  // then oldest first.
+  Outcome dump(std::string& text, bool undo = false);
 
   // Building blocks of the operations, for the files that implement them.
-  using SqlArg = std::variant<opt_str, std::int64_t>;
+  using SqlArg = kx::SqlArg;
   Outcome run(std::string_view sql, std::initializer_list<SqlArg> args);
-  Outcome query(std::string_view sql, std::initializer_list<SqlArg> args,
-                const std::function<void(const Statement&)>& row);
+  Outcome query(std::string_view sql, std::initializer_list<SqlArg> args, const RowFn& row);
   Outcome names_of(std::string_view sql, std::vector<std::string>& names);
   // Fails with `code` when the row `key` of `table` is missing.
   Outcome must_exist(std::string_view table, std::string_view what, std::string_view key, std::uint32_t code);
   Outcome must_not_exist(std::string_view table, std::string_view what, std::string_view key);
+  // Runs an INSERT that ends in ON CONFLICT DO NOTHING; a row that is there
+  // already fails as must_not_exist would.
+  Outcome insert_new(std::string_view sql, std::initializer_list<SqlArg> args, std::string_view what,
+                     std::string_view key);
   Outcome store_error() const;
+  std::int64_t changes() const { return db_->changes(); }
+
+  // Undo notes of the operations.  An operation that changes policy first
+  // opens its group of steps (undo_begin_op), then notes, before each
+  // change, how to take it back; the record of a call applies the groups
+  // newest first.  Without a run tag the notes cost nothing.
+  void undo_begin_op();
+  // The row of `table` with this key as it is now: restored when it
+  // exists, removed when it does not.
+  Outcome undo_note_row(std::string_view table, std::initializer_list<SqlArg> key);
+  // Every row of `table` whose `column` is `value`, restored.
+  Outcome undo_note_rows_where(std::string_view table, std::string_view column, std::string_view value);
+  // A row the change makes, removed.
+  void undo_note_made(std::string_view table, std::initializer_list<std::string_view> key);
 
  private:
-  explicit Store(std::string path) : path_(std::move(path)) {}
-  bool configure_connection(Outcome& error);
-  Outcome transact(const char* begin, const std::function<Outcome(Outcome&)>& body);
+  Store(std::string path, std::unique_ptr<Backend> db) : path_(std::move(path)), db_(std::move(db)) {}
   Outcome take_fault(std::string_view api, opt_str name, std::optional<Fault>& fault);
-  Outcome in_savepoint(const std::function<Outcome()>& change);
+  // The change with its undo record; the savepoint keeps a consumed fault
+  // while a failed change is undone.
+  Outcome changed(std::string_view api, opt_str name, const std::function<Outcome()>& change);
+  Outcome in_savepoint(std::string_view api, opt_str name, const std::function<Outcome()>& change);
+  Outcome write_undo_record(std::string_view api, opt_str name);
+  // Creating and migrating: schema steps from version `from` on, inside a
+  // schema_change.
+  Outcome schema_change(const std::function<Outcome()>& change);
+  Outcome run_schema_steps(std::size_t from);
+  Outcome run_id(const RunTag& run, bool make, std::int64_t& id);
+  Outcome apply_undo_step(const UndoStep& step);
+  Outcome dump_undo(std::string& text);
 
   std::string path_;
-  Database db_;
+  std::unique_ptr<Backend> db_;
+  std::optional<RunTag> run_tag_;
+  std::deque<std::vector<UndoStep>> undo_groups_;
 };
 
 }  // namespace kx

@@ -4,21 +4,11 @@
 #include <string>
 
 #include "kx_fault_apis.h"
+#include "kx_schema.h"
 #include "kx_store.h"
 
 namespace kx {
 namespace {
-
-void bind_all(Statement& stmt, std::initializer_list<Store::SqlArg> args) {
-  int pos = 1;
-  for (const Store::SqlArg& arg : args) {
-    if (const auto* text = std::get_if<opt_str>(&arg)) {
-      stmt.bind(pos++, *text);
-    } else {
-      stmt.bind(pos++, std::get<std::int64_t>(arg));
-    }
-  }
-}
 
 std::string hex_code(std::uint32_t code) {
   std::ostringstream out;
@@ -30,30 +20,23 @@ std::string in_quotes(std::string_view name) { return "\"" + std::string(name) +
 
 }  // namespace
 
-Outcome Store::query(std::string_view sql, std::initializer_list<SqlArg> args,
-                     const std::function<void(const Statement&)>& row) {
-  std::optional<Statement> stmt = db_.prepare(sql);
-  if (!stmt) return store_error();
-  bind_all(*stmt, args);
-  int rc = SQLITE_ROW;
-  while ((rc = stmt->step()) == SQLITE_ROW) row(*stmt);
-  return rc == SQLITE_DONE ? success() : store_error();
+Outcome Store::query(std::string_view sql, std::initializer_list<SqlArg> args, const RowFn& row) {
+  const DbStatus status = db_->execute(sql, std::span<const SqlArg>(args.begin(), args.size()), row);
+  return status == DbStatus::ok ? success() : store_error();
 }
 
-Outcome Store::run(std::string_view sql, std::initializer_list<SqlArg> args) {
-  return query(sql, args, [](const Statement&) {});
-}
+Outcome Store::run(std::string_view sql, std::initializer_list<SqlArg> args) { return query(sql, args, nullptr); }
 
 Outcome Store::names_of(std::string_view sql, std::vector<std::string>& names) {
   names.clear();
-  return query(sql, {}, [&](const Statement& row) { names.push_back(row.text(0).value_or("")); });
+  return query(sql, {}, [&](const Row& row) { names.push_back(row.text(0).value_or("")); });
 }
 
 // Table names come from our own code, never from a caller.
 Outcome Store::must_exist(std::string_view table, std::string_view what, std::string_view key, std::uint32_t code) {
   bool found = false;
-  const std::string sql = "SELECT 1 FROM " + std::string(table) + " WHERE name = ?";
-  if (Outcome r = query(sql, {key}, [&](const Statement&) { found = true; }); !r.ok()) return r;
+  const std::string sql = "SELECT 1 FROM " + sql_name(table) + " WHERE name = ?";
+  if (Outcome r = query(sql, {key}, [&](const Row&) { found = true; }); !r.ok()) return r;
   if (found) return success();
   return failure(code, std::string(what) + " " + in_quotes(key) + " does not exist");
 }
@@ -65,13 +48,20 @@ Outcome Store::must_not_exist(std::string_view table, std::string_view what, std
   return failure(CODE_EXISTS, std::string(what) + " " + in_quotes(key) + " already exists");
 }
 
+Outcome Store::insert_new(std::string_view sql, std::initializer_list<SqlArg> args, std::string_view what,
+                          std::string_view key) {
+  if (Outcome r = run(sql, args); !r.ok()) return r;
+  if (changes() > 0) return success();
+  return failure(CODE_EXISTS, std::string(what) + " " + in_quotes(key) + " already exists");
+}
+
 // The oldest matching fault is used first; a fault for a named object
 // matches only calls about that object, one without a name matches all.
 Outcome Store::take_fault(std::string_view api, opt_str name, std::optional<Fault>& fault) {
   std::int64_t id = 0;
   Outcome r = query("SELECT id, code, reason, remaining FROM fault WHERE api = ? AND (name IS NULL OR name = ?) "
                     "ORDER BY id LIMIT 1",
-                    {api, name}, [&](const Statement& row) {
+                    {api, name}, [&](const Row& row) {
                       id = row.integer(0);
                       fault = Fault{std::string(api), std::nullopt, static_cast<std::uint32_t>(row.integer(1)),
                                     static_cast<int>(row.integer(2)), row.integer(3)};
@@ -96,7 +86,7 @@ Outcome Store::faults_clear() { return run("DELETE FROM fault", {}); }
 
 Outcome Store::fault_lines(std::vector<std::string>& lines) {
   lines.clear();
-  return query("SELECT api, name, code, reason, remaining FROM fault ORDER BY id", {}, [&](const Statement& row) {
+  return query("SELECT api, name, code, reason, remaining FROM fault ORDER BY id", {}, [&](const Row& row) {
     const std::optional<std::string> name = row.text(1);
     lines.push_back(row.text(0).value_or("") + (name ? " " + *name : "") + " --code " +
                     hex_code(static_cast<std::uint32_t>(row.integer(2))) + " --reason " +

@@ -11,16 +11,9 @@ namespace {
 
 using kxtest::StoreTest;
 using kxtest::TempDir;
+using kxtest::acl_lines;
 
 const std::vector<std::string> NO_NAMES;
-
-std::vector<std::string> acl_lines(const std::string& path, std::string_view acl) {
-  kx::Outcome error;
-  auto store = kx::Store::open(path, error);
-  std::vector<std::string> lines;
-  if (store) store->acl_entries(acl, lines);
-  return lines;
-}
 
 TEST(StoreFileTest, OpenRejectsMissingAndForeignFiles) {
   TempDir dir;
@@ -164,7 +157,7 @@ TEST_F(StoreTest, PasswordsAreStoredOnlyAsSaltedHashes) {
   ASSERT_NE(store, nullptr);
   std::vector<std::string> hashes;
   ASSERT_TRUE(store->query("SELECT password_hash FROM user UNION ALL SELECT password_hash FROM sec_master", {},
-                           [&](const kx::Statement& row) { hashes.push_back(row.text(0).value_or("")); })
+                           [&](const kx::Row& row) { hashes.push_back(row.text(0).value_or("")); })
                   .ok());
   ASSERT_EQ(hashes.size(), 3u);
   EXPECT_NE(hashes[0], hashes[1]);

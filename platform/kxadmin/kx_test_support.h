@@ -36,6 +36,15 @@ class TempDir {
   std::string path_;
 };
 
+// The entries of an ACL as "kxadmin acl show" prints them.
+inline std::vector<std::string> acl_lines(const std::string& path, std::string_view acl) {
+  kx::Outcome error;
+  auto store = kx::Store::open(path, error);
+  std::vector<std::string> lines;
+  if (store) (void)store->acl_entries(acl, lines);
+  return lines;
+}
+
 // A fresh store, the library pointed at it, and a sec_master context.
 class StoreTest : public ::testing::Test {
  protected:
@@ -49,11 +58,13 @@ class StoreTest : public ::testing::Test {
   void TearDown() override { kxadmin_set_store_path(std::nullopt); }
 
   std::uint32_t code() const { return kxadmin_response_getcode(rsp.get(), 0); }
-  std::string dump() {
+  // The policy, and with `undo` the runs and undo records after it.
+  std::string dump(bool undo = false) {
     kx::Outcome error;
     auto store = kx::Store::open(path, error);
     std::string text;
-    if (store) store->dump(text);
+    if (store) error = store->dump(text, undo);
+    EXPECT_TRUE(store && error.ok()) << error.message;
     return text;
   }
 

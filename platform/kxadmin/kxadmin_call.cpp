@@ -27,19 +27,15 @@ int respond(const Outcome& outcome, kxadmin_response_t& rsp) {
   return 0;
 }
 
-namespace {
-
-Outcome checked(const kxadmin_context* ctx, std::initializer_list<RequiredArg> args, const Outcome& more_checks) {
+Outcome check_call(const kxadmin_context* ctx, std::initializer_list<RequiredArg> args, const Outcome& more_checks) {
   if (ctx == nullptr || !ctx->store) return failure(CODE_NO_CONTEXT, "no policy server context");
   if (Outcome r = check_args(args); !r.ok()) return r;
   return more_checks;
 }
 
-}  // namespace
-
 int api_call(const kxadmin_context* ctx, std::string_view api, kx_str name, std::initializer_list<RequiredArg> args,
              kxadmin_response_t& rsp, const std::function<Outcome(Store&)>& change, const Outcome& more_checks) {
-  if (Outcome r = checked(ctx, args, more_checks); !r.ok()) return respond(r, rsp);
+  if (Outcome r = check_call(ctx, args, more_checks); !r.ok()) return respond(r, rsp);
   Store& store = *ctx->store;
   return respond(store.call(api, name, [&] { return change(store); }), rsp);
 }
@@ -47,16 +43,8 @@ int api_call(const kxadmin_context* ctx, std::string_view api, kx_str name, std:
 int list_call(const kxadmin_context* ctx, std::string_view api, kx_str name, std::initializer_list<RequiredArg> args,
               unsigned long& count, std::vector<std::string>& names, kxadmin_response_t& rsp,
               const std::function<Outcome(Store&, std::vector<std::string>&)>& list, const Outcome& more_checks) {
-  count = 0;
-  names.clear();
-  std::vector<std::string> found;
-  const int result =
-      api_call(ctx, api, name, args, rsp, [&](Store& store) { return list(store, found); }, more_checks);
-  // A list survives a failure only when the fault says the call did its work.
-  if (result == 1 || kxadmin_response_getreason(rsp.get()) == 1) {
-    names = std::move(found);
-    count = names.size();
-  }
+  const int result = read_call(ctx, api, name, args, names, rsp, list, more_checks);
+  count = names.size();
   return result;
 }
 

@@ -45,6 +45,11 @@ Outcome check_count(int count, std::size_t items, std::string_view what);
 // Success leaves no response; a failure leaves one entry and its reason.
 int respond(const Outcome& outcome, kxadmin_response_t& rsp);
 
+// The checks every call makes first: a context, the required arguments,
+// then `more_checks`.
+Outcome check_call(const kxadmin_context* ctx, std::initializer_list<RequiredArg> args,
+                   const Outcome& more_checks = success());
+
 // One call of the kxadmin_ function `api` whose first name argument is
 // `name`: the change runs against the context's store as one transaction.
 // Arguments are checked (`args`, then `more_checks`) before a fault is
@@ -52,6 +57,20 @@ int respond(const Outcome& outcome, kxadmin_response_t& rsp);
 int api_call(const kxadmin_context* ctx, std::string_view api, kx_str name, std::initializer_list<RequiredArg> args,
              kxadmin_response_t& rsp, const std::function<Outcome(Store&)>& change,
              const Outcome& more_checks = success());
+
+// The same for a call that reads into `out`: it is left empty on failure,
+// but filled when an injected fault of reason 1 says the call did its work.
+template <class Out>
+int read_call(const kxadmin_context* ctx, std::string_view api, kx_str name, std::initializer_list<RequiredArg> args,
+              Out& out, kxadmin_response_t& rsp, const std::function<Outcome(Store&, Out&)>& read,
+              const Outcome& more_checks = success()) {
+  out = Out{};
+  Out found{};
+  const int result = api_call(
+      ctx, api, name, args, rsp, [&](Store& store) { return read(store, found); }, more_checks);
+  if (result == 1 || kxadmin_response_getreason(rsp.get()) == 1) out = std::move(found);
+  return result;
+}
 
 // The same for the list calls, which also clear their outputs on failure.
 int list_call(const kxadmin_context* ctx, std::string_view api, kx_str name, std::initializer_list<RequiredArg> args,

@@ -1,10 +1,10 @@
 // Registration, message tables, routing and output of the serviceability
 // library.
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
@@ -63,27 +63,6 @@ std::string header_line(vd_svc_handle_t handle, std::string_view source_file, in
          sub + " " + base_name(source_file) + ":" + std::to_string(source_line) + " " + number + "\n";
 }
 
-// One write on an O_APPEND descriptor per record keeps concurrent runs from
-// interleaving inside a record.  A record that cannot be written is dropped:
-// logging must never stop the run (a non-root user still gets told why).
-// A header always starts a line, even after free text that left one open.
-void append_record(const std::string& path, const std::string& record, bool starts_line) {
-  if (record.empty()) return;
-  const int fd = open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0660);
-  if (fd < 0) return;
-  std::string text;
-  struct stat info {};
-  char last = '\n';
-  if (starts_line && fstat(fd, &info) == 0 && info.st_size > 0 && pread(fd, &last, 1, info.st_size - 1) == 1 &&
-      last != '\n') {
-    text = "\n";
-  }
-  text += record;
-  const ssize_t written = write(fd, text.data(), text.size());
-  (void)written;
-  close(fd);
-}
-
 std::string message_text(vd_msgid_t id) {
   const auto& messages = vd_detail::library().messages;
   const auto found = messages.find(id);
@@ -99,6 +78,12 @@ namespace vd_detail {
 Library& library() {
   static Library instance;
   return instance;
+}
+
+LogFile& log_file(const std::string& path) {
+  std::unique_ptr<LogFile>& file = library().logs[path];
+  if (!file) file = std::make_unique<LogFile>(path);
+  return *file;
 }
 }  // namespace vd_detail
 
@@ -157,7 +142,13 @@ void vd_svc_routing(std::string_view route, vd_status_t& status) {
     status = kNoLogDirectory;
     return;
   }
-  vd_detail::library().routes[severity] = path;
+  auto& library = vd_detail::library();
+  library.routes[severity] = path;
+  // A file no route names any more is closed.
+  std::erase_if(library.logs, [&](const auto& log) {
+    return std::none_of(library.routes.begin(), library.routes.end(),
+                        [&](const auto& route) { return route.second == log.first; });
+  });
   status = 0;
 }
 
@@ -168,12 +159,13 @@ void vd_svc_printf_withfile_v(vd_svc_handle_t handle, std::string_view source_fi
   const auto route = routes.find(severity_of(attributes));
   if (route == routes.end()) return;
   std::string text = vd_format(message_text(id), inserts);
+  vd_detail::LogFile& log = vd_detail::log_file(route->second);
   if (attributes & VD_ATTR_FREE_TEXT) {
-    append_record(route->second, text, false);
+    log.append(text, false);
     return;
   }
   if (text.empty() || text.back() != '\n') text += '\n';
-  append_record(route->second, header_line(handle, source_file, source_line, subcomponent, attributes, id) + text, true);
+  log.append(header_line(handle, source_file, source_line, subcomponent, attributes, id) + text, true);
 }
 
 void vd_printf_v(vd_msgid_t id, std::span<const vd_insert> inserts) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "vd_log_file.h"
 #include "vd_svc.h"
 
 struct vd_svc_component {
@@ -19,7 +20,11 @@ struct Library {
   std::vector<std::unique_ptr<vd_svc_component>> components;
   std::map<vd_msgid_t, std::string> messages;
   std::map<std::string, std::string> routes;  // severity -> log file path
+  std::map<std::string, std::unique_ptr<LogFile>> logs;  // path -> the open file
 };
+
+// The open log file at `path`, opened at its first record.
+LogFile& log_file(const std::string& path);
 
 Library& library();
 

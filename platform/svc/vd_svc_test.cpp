@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "vd_svc.h"
+#include "vd_test_support.h"
 
 namespace {
 
@@ -19,28 +20,18 @@ constexpr vd_svc_subcomponent kSubcomponents[] = {
     {"zarncfg", "General", 1, 0}, {"zarncfg_trace", "Trace", 2, 0}, {"zarncfg_util", "Utility", 3, 0},
     {nullptr, nullptr, 0, 0}};
 
-class VdSvc : public ::testing::Test {
+class VdSvc : public vdtest::ScratchTest {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/vdsvc-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
+    ScratchTest::SetUp();
     vd_status_t status = 1;
     handle_ = vd_svc_register(kSubcomponents, "ocf", status);
     ASSERT_EQ(status, 0u);
     vd_msg_define_msg_table(kMessages, std::size(kMessages), status);
     ASSERT_EQ(status, 0u);
   }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
+  std::string read_log() { return read_file(dir_ / "test.log"); }
 
-  std::string read_log() {
-    std::ifstream in(dir_ / "test.log");
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
-
-  std::filesystem::path dir_;
   vd_svc_handle_t handle_ = nullptr;
 };
 
@@ -88,6 +79,26 @@ TEST_F(VdSvc, UnroutedSeverityIsDropped) {
 TEST_F(VdSvc, SprintfReturnsTheBareText) {
   EXPECT_EQ(vd_sprintf(0x357D5011).value(), "\n\n%s has begun.\n");
   EXPECT_FALSE(vd_sprintf(0x357D5FFF).has_value());
+}
+
+// Each severity's file stays open while a route names it; routing
+// elsewhere closes it and writes the next records to the new file.
+TEST_F(VdSvc, ReroutingMovesRecordsToTheNewFile) {
+  const std::string first = (dir_ / "test.log").string();
+  const std::string second = (dir_ / "second.log").string();
+  vd_status_t status = 1;
+  vd_svc_routing("NOTICE:TEXTFILE:" + first, status);
+  ASSERT_EQ(status, 0u);
+  vd_svc_printf_withfile(handle_, "f.cpp", 1, "%s", 1, 0x8040, 0x357D5004, "before");
+  vd_svc_routing("NOTICE:TEXTFILE:" + second, status);
+  ASSERT_EQ(status, 0u);
+  vd_svc_printf_withfile(handle_, "f.cpp", 2, "%s", 1, 0x8040, 0x357D5004, "after");
+  EXPECT_EQ(read_log(), "before ");
+  EXPECT_EQ(read_file(second), "after ");
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+    std::error_code ec;
+    EXPECT_NE(std::filesystem::read_symlink(entry.path(), ec).string(), first);
+  }
 }
 
 }  // namespace

@@ -34,5 +34,7 @@ int main(int argc, char** argv) {
   if (command == "init") return run_init(store_path, rest);
   if (command == "fault") return run_fault(store_path, rest);
   if (command == "dump") return run_dump(store_path, rest);
+  if (command == "migrate") return run_migrate(store_path, rest);
+  if (command == "run") return run_runs(store_path, rest);
   return run_listing(store_path, command, rest);
 }

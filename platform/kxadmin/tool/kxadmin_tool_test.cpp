@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "kx_codes.h"
+#include "kx_store_v1_fixture.h"
 #include "kx_test_support.h"
 #include "sys_child.h"
 #include "sys_fd.h"
@@ -78,6 +79,14 @@ TEST_F(ToolTest, WrongUseGivesOneUsageLineAndStatusTwo) {
       {"fault", "acl_create", "a", "b"},
       {"fault", "no_such_api"},
       {"--store"},
+      {"dump", "--undo", "extra"},
+      {"migrate", "extra"},
+      {"run"},
+      {"run", "list", "h", "extra"},
+      {"run", "rollback", "h", "1"},
+      {"run", "rollback", "h", "1", "x"},
+      {"run", "discard", "", "1", "2"},
+      {"run", "bogus"},
   };
   for (const auto& args : wrong_uses) {
     const RunResult r = run(args);
@@ -163,6 +172,59 @@ TEST_F(ToolTest, FaultsReachTheLibraryInAnotherProcess) {
 
   ASSERT_EQ(run_on_store({"fault", "clear"}).exit_status, 0);
   EXPECT_EQ(run_on_store({"fault", "list"}).out, "");
+}
+
+TEST_F(ToolTest, RunsAndTheirUndoRecordsCanBeListedRolledBackAndDiscarded) {
+  init_store();
+  const std::string before = run_on_store({"dump"}).out;
+  kxadmin_set_store_path(store);
+  kxadmin_context_t ctx;
+  kxadmin_response_t rsp;
+  ASSERT_EQ(kxadmin_context_createdefault("sec_master", kxtest::SEC_MASTER_PWD, ctx, rsp), 1);
+  kxadmin_set_store_path(std::nullopt);
+  for (const kxadmin_run_tag& tag : {kxadmin_run_tag{"h2", 7, 100}, kxadmin_run_tag{"h1", 8, 200}}) {
+    ASSERT_EQ(kxadmin_context_setruntag(ctx.get(), tag, rsp), 1);
+    ASSERT_EQ(kxadmin_acl_create(ctx.get(), tag.host, rsp), 1);
+  }
+  ASSERT_EQ(kxadmin_acl_attrput(ctx.get(), "h1", "k", "v", rsp), 1);
+
+  EXPECT_EQ(run_on_store({"run", "list"}).out,
+            "run host=\"h1\" pid=8 started=200 undo_records=2\n"
+            "run host=\"h2\" pid=7 started=100 undo_records=1\n");
+  EXPECT_EQ(run_on_store({"run", "list", "h2"}).out, "run host=\"h2\" pid=7 started=100 undo_records=1\n");
+  const std::string policy = run_on_store({"dump"}).out;
+  EXPECT_EQ(policy.find("undo"), std::string::npos);
+  const std::string with_undo = run_on_store({"dump", "--undo"}).out;
+  EXPECT_EQ(with_undo.rfind(policy, 0), 0u);
+  EXPECT_NE(with_undo.find("undo host=\"h1\" pid=8 started=200 seq=2 api=\"kxadmin_acl_attrput\" name=\"h1\" "
+                           "step=1 remove acl_attribute acl=\"h1\" name=\"k\"\n"),
+            std::string::npos)
+      << with_undo;
+
+  ASSERT_EQ(run_on_store({"run", "rollback", "h1", "8", "200"}).exit_status, 0);
+  ASSERT_EQ(run_on_store({"run", "discard", "h2", "7", "100"}).exit_status, 0);
+  EXPECT_EQ(run_on_store({"run", "list"}).out, "");
+  EXPECT_EQ(run_on_store({"dump", "--undo"}).out, run_on_store({"dump"}).out);
+  EXPECT_EQ(run_on_store({"acl", "list"}).out, "h2\n");
+}
+
+TEST_F(ToolTest, MigrateBringsAVersion1StoreUp) {
+  ASSERT_TRUE(kxtest::make_version1_store(store, "old pw"));
+  RunResult r = run_on_store({"dump"});
+  EXPECT_EQ(r.exit_status, 1);
+  EXPECT_NE(r.err.find("kxadmin migrate"), std::string::npos) << r.err;
+
+  r = run_on_store({"migrate"});
+  EXPECT_EQ(r.exit_status, 0) << r.err;
+  EXPECT_EQ(r.out, "policy store " + store + " migrated from version 1 to version 2\n");
+  EXPECT_NE(run_on_store({"dump"}).out.find("acl name=\"brevik-admin\"\n"), std::string::npos);
+  r = run_on_store({"migrate"});
+  EXPECT_EQ(r.out, "policy store " + store + " has version 2 already\n");
+
+  std::ofstream(dir.file("text")) << "not a store\n";
+  r = run({"--store", dir.file("text"), "migrate"});
+  EXPECT_EQ(r.exit_status, 1);
+  EXPECT_NE(r.err.find(dir.file("text")), std::string::npos);
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 // kxadmin fault: failures injected into the next kxadmin_ calls, kept in
 // the store so that the program under test (another process) meets them.
-#include <charconv>
 #include <iostream>
 #include <limits>
 
@@ -10,19 +9,6 @@
 
 namespace kxtool {
 namespace {
-
-// Decimal, or hexadecimal with a "0x" prefix; the whole word must be a number.
-std::optional<std::int64_t> parse_number(std::string_view word) {
-  int base = 10;
-  if (word.starts_with("0x") || word.starts_with("0X")) {
-    word.remove_prefix(2);
-    base = 16;
-  }
-  std::int64_t value = 0;
-  const auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), value, base);
-  if (word.empty() || ec != std::errc() || end != word.data() + word.size()) return std::nullopt;
-  return value;
-}
 
 bool set_option(kx::Fault& fault, std::string_view option, std::string_view word) {
   const std::optional<std::int64_t> value = parse_number(word);

@@ -8,7 +8,6 @@
 namespace kxtool {
 namespace {
 
-
 struct Listing {
   std::string_view kind, verb;
   std::size_t min_words, max_words;  // after "KIND VERB"
@@ -32,12 +31,14 @@ const std::vector<Listing>& listings() {
 
 }  // namespace
 
+// "--undo" adds the runs and their undo records after the policy.
 int run_dump(const std::string& store_path, Words words) {
-  if (!words.empty()) return usage_error();
+  const bool undo = words.size() == 1 && words[0] == "--undo";
+  if (words.size() > (undo ? 1u : 0u)) return usage_error();
   std::unique_ptr<kx::Store> store = open_store(store_path);
   if (!store) return EXIT_FAILED;
   std::string text;
-  if (kx::Outcome r = store->dump(text); !r.ok()) return failed(r);
+  if (kx::Outcome r = store->dump(text, undo); !r.ok()) return failed(r);
   std::cout << text;
   return EXIT_OK;
 }

@@ -14,12 +14,17 @@ struct CommandForm {
   std::string_view does;  // one sentence for the manual page
 };
 
-inline constexpr std::array<CommandForm, 13> kCommandForms = {{
+inline constexpr std::array<CommandForm, 17> kCommandForms = {{
     {"init [--sec-master-pwd PASSWORD] [--force]",
      "Creates an empty policy store, and its missing parent directories, with the security master password "
      "PASSWORD (without the option, the first line of standard input). An existing store is replaced only "
      "with --force."},
-    {"dump", "Prints the whole store as text, one line per row, sorted, with password hashes shown as <hash>."},
+    {"dump [--undo]",
+     "Prints the whole store as text, one line per row, sorted, with password hashes shown as <hash>; with --undo, "
+     "the unfinished runs and their undo records follow, oldest record first."},
+    {"migrate",
+     "Brings a policy store of the previous version (1) up to this version in one transaction, keeping every row; "
+     "a store of another version is left as it was."},
     {"objectspace list", "Prints the names of the object spaces, one a line, sorted."},
     {"object list", "Prints the names of the protected objects, one a line, sorted."},
     {"acl list", "Prints the names of the ACLs, one a line, sorted."},
@@ -35,6 +40,13 @@ inline constexpr std::array<CommandForm, 13> kCommandForms = {{
      "prefix), on object NAME if given, fail with code N (default 0x13548009) and reason R (default 0)."},
     {"fault list", "Prints the pending faults, oldest first."},
     {"fault clear", "Removes every pending fault."},
+    {"run list [HOST]",
+     "Prints the unfinished runs (those with undo records), of HOST or of every host: host, process id, start time "
+     "and number of records."},
+    {"run rollback HOST PID STARTED",
+     "Rolls back the run with that tag: applies its undo records newest first, each in its own transaction, so "
+     "that a roll-back cut short is finished by the next."},
+    {"run discard HOST PID STARTED", "Removes the undo records of the run with that tag, keeping its changes."},
 }};
 
 // "usage: kxadmin [--store PATH] FORM | FORM | ...\n"
