@@ -105,5 +105,28 @@ TEST_F(SysFile, CopyRefusesALinkAtTheSourceAndLeavesNothingBehind) {
   EXPECT_EQ(entries(), 2u);
 }
 
+TEST_F(SysFile, CopyByContentFollowsALinkAtTheSource) {
+  write("real", "content\n", 1234, 5678, 0640);
+  fs::create_symlink("real", path("link"));
+  ASSERT_TRUE(copy_file(path("link"), path("link.bak"), why_, SourceLink::follow)) << why_;
+  EXPECT_FALSE(fs::is_symlink(path("link.bak")));
+  EXPECT_EQ(read("link.bak"), "content\n");
+  expect_owner_and_mode("link.bak", 1234, 5678, 0640);
+}
+
+TEST_F(SysFile, WriteCreatesOrReplacesWithoutFollowingALink) {
+  ASSERT_TRUE(write_file(path("record"), "one\n", 0600, why_)) << why_;
+  EXPECT_EQ(read("record"), "one\n");
+  expect_owner_and_mode("record", ::geteuid(), ::getegid(), 0600);
+  write("elsewhere", "keep\n", 0, 0, 0644);
+  fs::create_symlink("elsewhere", path("linked"));
+  ASSERT_TRUE(write_file(path("linked"), "two\n", 0600, why_)) << why_;
+  EXPECT_FALSE(fs::is_symlink(path("linked")));
+  EXPECT_EQ(read("elsewhere"), "keep\n");
+  ASSERT_TRUE(remove_file(path("record"), why_)) << why_;
+  ASSERT_TRUE(remove_file(path("record"), why_)) << why_;
+  EXPECT_EQ(entries(), 2u);
+}
+
 }  // namespace
 }  // namespace sys

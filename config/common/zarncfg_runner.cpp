@@ -16,6 +16,10 @@ const std::string& ShellCommand::shown() const { return zarncfg_is_empty(display
 
 CommandEnd ChildRunner::run(const ShellCommand& command) {
   sys::ChildSpec spec("/bin/sh", command.argv());
+  // A termination signal that reaches the run while the command works is
+  // passed on to it, and the run waits until it has ended before it undoes
+  // anything.
+  spec.forward_termination_signals = true;
   spec.stdin_fd = source_of(command.input, STDIN_FILENO);
   spec.stdout_fd = source_of(command.output, STDOUT_FILENO);
   spec.stderr_fd = source_of(command.errors, STDERR_FILENO);

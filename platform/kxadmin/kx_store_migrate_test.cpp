@@ -21,7 +21,6 @@ std::vector<std::string> schema_of(const std::string& path) {
 class MigrateTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(dir.ok());
     ASSERT_TRUE(kxtest::make_version1_store(old_path, "old pw"));
   }
   TempDir dir;
