@@ -11,6 +11,7 @@
 
 #include "sys_child.h"
 #include "sys_fd.h"
+#include "sys_testing.h"
 
 namespace sys {
 namespace {
@@ -78,13 +79,6 @@ class Forwarding : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(make_pipe(ready_));
     ASSERT_TRUE(make_pipe(release_));
-    char dir[] = "/tmp/sys-signals-test.XXXXXX";
-    ASSERT_NE(::mkdtemp(dir), nullptr);
-    dir_ = dir;
-  }
-  void TearDown() override {
-    (void)::unlink((dir_ + "/late").c_str());  // may not exist
-    (void)::rmdir(dir_.c_str());
   }
   // Starts `body` in a child that catches termination signals, and returns
   // once the group it starts has said "ready".
@@ -109,15 +103,17 @@ class Forwarding : public ::testing::Test {
 
   Pipe ready_;
   Pipe release_;
-  std::string dir_;
+  const ScratchDir scratch_{"sys-signals-test"};
+  const std::string dir_ = scratch_.path().string();
   std::optional<Child> runner_;
 };
 
 TEST_F(Forwarding, SignalReachesTheChildsGroupAndTheWaitOutlastsIt) {
   // The shell dies at once; its background member takes its time over the
-  // signal, and must be done when the wait returns.
+  // signal, and must be done when the wait returns.  The member says
+  // "ready" itself, once its trap is in place.
   const std::string script = "( trap 'sleep 0.2; echo done > " + dir_ +
-                             "/late; exit 0' TERM; while :; do sleep 0.01; done ) & echo ready; wait";
+                             "/late; exit 0' TERM; echo ready; while :; do sleep 0.01; done ) & wait";
   start([&] {
     std::optional<Child> child = Child::start(group(script));
     if (!child) return 1;
