@@ -205,16 +205,11 @@ Round one_round(std::size_t size) {
   return round;
 }
 
-double median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
 template <class Field>
 double median_of(const std::vector<Round>& rounds, Field field) {
   std::vector<double> values;
   for (const Round& round : rounds) values.push_back(field(round));
-  return median(values);
+  return bench::median(values);
 }
 
 void report(std::size_t size, const std::vector<Round>& rounds) {

@@ -4,6 +4,7 @@
 #include <sys/resource.h>
 #include <time.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
@@ -46,6 +47,12 @@ double Stopwatch::cpu_seconds() const { return cpu_now() - cpu_start_; }
 void fail(const std::string& what) {
   std::fprintf(stderr, "benchmark failed: %s\n", what.c_str());
   std::exit(1);
+}
+
+double median(std::vector<double> values) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
 }
 
 void print_row(std::string_view size, std::string_view work, double figure, double floor, std::string_view unit) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace bench {
 
@@ -38,6 +39,9 @@ class Stopwatch {
 // Writes a message and ends the benchmark: a figure from a failed run
 // would mean nothing.
 [[noreturn]] void fail(const std::string& what);
+
+// The middle value (the upper one of an even count); 0 for none.
+double median(std::vector<double> values);
 
 // One result line: the figure, the floor measured in the same run, and
 // figure / floor.

@@ -4,7 +4,7 @@
 
 #include "file_util.h"
 #include "host_layout.h"
-#include "test_temp_dir.h"
+#include "sys_testing.h"
 
 namespace fs = std::filesystem;
 
@@ -23,7 +23,7 @@ class CreateHostTest : public ::testing::Test {
   fs::path product() const { return tmp_ / "stage"; }
   fs::path host() const { return tmp_ / "host"; }
 
-  TestTempDir tmp_;
+  sys::ScratchDir tmp_{"hostsim-test"};
   HostOptions options_;
 };
 
@@ -35,7 +35,7 @@ TEST_F(CreateHostTest, LaysOutTheSystemFiles) {
   EXPECT_NE(read_text_file(host() / "etc/passwd").find("\nbrevik:x:301:301:"), std::string::npos);
   EXPECT_NE(read_text_file(host() / "etc/group").find("\nbrevik:x:301:"), std::string::npos);
   EXPECT_EQ(read_text_file(host() / "opt/Varden/etc/vd.conf"), "[vdrte]\nconfigured = yes\n");
-  EXPECT_EQ(mode_of(host() / "tmp"), 01777u);
+  EXPECT_EQ(sys::mode_of(host() / "tmp"), 01777u);
   for (const char* dir : {"var/zarn/zarncfg", "var/zarn/log", "var/zarn/certs", "var/zarn/run", "var/Varden",
                           "etc/rc.d/init.d", "etc/rc.d/rc0.d", "etc/rc.d/rc6.d", "usr", "dev", "proc", "root"}) {
     EXPECT_TRUE(fs::is_directory(fs::symlink_status(host() / dir))) << dir;
@@ -57,7 +57,7 @@ TEST_F(CreateHostTest, CopiesTheProduct) {
   create_host(host(), options_);
 
   EXPECT_EQ(read_text_file(host() / "opt/zarn/bin/zarncfg"), "binary");
-  EXPECT_EQ(mode_of(host() / "opt/zarn/bin/zarncfg"), 0750u);
+  EXPECT_EQ(sys::mode_of(host() / "opt/zarn/bin/zarncfg"), 0750u);
 }
 
 TEST_F(CreateHostTest, WritesRpmOnlyWhenAVersionIsGiven) {
@@ -67,7 +67,7 @@ TEST_F(CreateHostTest, WritesRpmOnlyWhenAVersionIsGiven) {
   options_.vdrte_version = "3.7.0";
   create_host(tmp_ / "second", options_);
   const fs::path rpm = tmp_ / "second/bin/rpm";
-  EXPECT_EQ(mode_of(rpm), 0755u);
+  EXPECT_EQ(sys::mode_of(rpm), 0755u);
   EXPECT_NE(read_text_file(rpm).find("echo VDRTE-VD-3.7.0-0\n"), std::string::npos);
 }
 

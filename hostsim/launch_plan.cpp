@@ -171,7 +171,7 @@ void LaunchPlan::become_user() const {
   if (::setuid(account_->uid) != 0) fail("cannot become", user_);
 }
 
-void LaunchPlan::enter_and_exec(const std::function<void()>& inside) const {
+void LaunchPlan::enter() const {
   // Also when zarnhost itself enters the host, without the child runner.
   sigset_t none;
   sigemptyset(&none);
@@ -182,6 +182,10 @@ void LaunchPlan::enter_and_exec(const std::function<void()>& inside) const {
   if (::sethostname(hostname_.data(), hostname_.size()) != 0) fail("cannot set host name", hostname_);
   if (::chroot(root_.c_str()) != 0) fail("cannot chroot to", root_);
   if (::chdir("/") != 0) fail("cannot change directory to", "/");
+}
+
+void LaunchPlan::enter_and_exec(const std::function<void()>& inside) const {
+  enter();
   if (inside) inside();
   become_user();
   // As the user, so that the directory's permissions count as for a login.

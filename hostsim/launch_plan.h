@@ -32,6 +32,9 @@ class LaunchPlan {
   // the process is in the host, still as root and before it takes the
   // user's identity; like the rest, it only makes system calls.
   [[noreturn]] void enter_and_exec(const std::function<void()>& inside = {}) const;
+  // Only enters the host: the process then runs in it as root, in "/".
+  // Failures end it as above.
+  void enter() const;
 
  private:
   struct DeviceNode {

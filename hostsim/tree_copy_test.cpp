@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "file_util.h"
-#include "test_temp_dir.h"
+#include "sys_testing.h"
 
 namespace fs = std::filesystem;
 
@@ -20,7 +20,7 @@ class TreeCopyTest : public ::testing::Test {
     make_directory(to(), 0755);
   }
 
-  TestTempDir tmp_;
+  sys::ScratchDir tmp_{"hostsim-test"};
 };
 
 TEST_F(TreeCopyTest, KeepsModesOfFilesAndDirectories) {
@@ -31,10 +31,10 @@ TEST_F(TreeCopyTest, KeepsModesOfFilesAndDirectories) {
 
   copy_tree(from(), to());
 
-  EXPECT_EQ(mode_of(to() / "opt"), 0750u);
-  EXPECT_EQ(mode_of(to() / "opt/bin"), 0711u);
-  EXPECT_EQ(mode_of(to() / "opt/bin/tool"), 04755u);
-  EXPECT_EQ(mode_of(to() / "opt/secret"), 0600u);
+  EXPECT_EQ(sys::mode_of(to() / "opt"), 0750u);
+  EXPECT_EQ(sys::mode_of(to() / "opt/bin"), 0711u);
+  EXPECT_EQ(sys::mode_of(to() / "opt/bin/tool"), 04755u);
+  EXPECT_EQ(sys::mode_of(to() / "opt/secret"), 0600u);
   EXPECT_EQ(read_text_file(to() / "opt/bin/tool"), "#!/bin/sh\n");
 }
 
@@ -57,7 +57,7 @@ TEST_F(TreeCopyTest, MergesIntoExistingDirectories) {
 
   EXPECT_EQ(read_text_file(to() / "etc/passwd"), "kept");
   EXPECT_EQ(read_text_file(to() / "etc/product.conf"), "new");
-  EXPECT_EQ(mode_of(to() / "etc"), 0755u);
+  EXPECT_EQ(sys::mode_of(to() / "etc"), 0755u);
 }
 
 // A host's /bin is full of links into the real /usr/bin: a product file of
@@ -76,7 +76,7 @@ TEST_F(TreeCopyTest, ReplacesLinksWithoutWritingThroughThem) {
   copy_tree(from(), to());
 
   EXPECT_EQ(read_text_file(tmp_ / "outside/rpm"), "real");
-  EXPECT_EQ(mode_of(tmp_ / "outside/rpm"), 0755u);
+  EXPECT_EQ(sys::mode_of(tmp_ / "outside/rpm"), 0755u);
   EXPECT_FALSE(fs::is_symlink(to() / "bin/rpm"));
   EXPECT_EQ(read_text_file(to() / "bin/rpm"), "stand-in");
   EXPECT_FALSE(fs::is_symlink(to() / "lib"));

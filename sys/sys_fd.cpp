@@ -1,8 +1,12 @@
 #include "sys_fd.h"
 
 #include <fcntl.h>
+#include <limits.h>
+#include <sys/uio.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <vector>
 
 namespace sys {
 
@@ -29,6 +33,32 @@ bool write_all(int fd, std::string_view bytes) {
       return false;
     }
     bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+bool write_all(int fd, std::span<const std::string_view> pieces) {
+  std::vector<iovec> left;
+  left.reserve(pieces.size());
+  for (const std::string_view piece : pieces) {
+    if (!piece.empty()) left.push_back({const_cast<char*>(piece.data()), piece.size()});
+  }
+  for (std::size_t first = 0; first < left.size();) {
+    const auto count = static_cast<int>(std::min<std::size_t>(left.size() - first, IOV_MAX));
+    const ssize_t written = ::writev(fd, left.data() + first, count);
+    if (written < 0 && errno == EINTR) continue;
+    if (written < 0) return false;
+    if (written == 0) {
+      errno = EIO;
+      return false;
+    }
+    // Drop what went out: whole pieces, then the start of a partly written one.
+    auto done = static_cast<std::size_t>(written);
+    for (; first < left.size() && done >= left[first].iov_len; ++first) done -= left[first].iov_len;
+    if (done > 0) {
+      left[first].iov_base = static_cast<char*>(left[first].iov_base) + done;
+      left[first].iov_len -= done;
+    }
   }
   return true;
 }

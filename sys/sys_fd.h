@@ -7,6 +7,7 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -58,6 +59,11 @@ struct Pipe {
 // Writes every byte, retrying short writes and interruptions.  False with
 // errno set when a write fails.  Only write(2): safe in a forked child.
 [[nodiscard]] bool write_all(int fd, std::string_view bytes);
+
+// The pieces one after the other, as few system calls as the kernel
+// allows (writev).  False with errno set when a write fails.  Allocates: not
+// for a forked child.
+[[nodiscard]] bool write_all(int fd, std::span<const std::string_view> pieces);
 
 // Appends everything up to end of file to `bytes`, retrying interruptions.
 // False with errno set when a read fails.

@@ -1,6 +1,5 @@
 #include "sys_file.h"
 
-#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,15 +18,7 @@ namespace fs = std::filesystem;
 
 class SysFile : public ::testing::Test {
  protected:
-  SysFile() {
-    std::string pattern = "/tmp/sys-file-test.XXXXXX";
-    if (::mkdtemp(pattern.data()) != nullptr) dir_ = pattern;
-  }
-  ~SysFile() override {
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-  }
-  std::string path(const std::string& name) const { return (dir_ / name).string(); }
+  std::string path(const std::string& name) const { return dir_.file(name); }
   void write(const std::string& name, const std::string& bytes, uid_t uid, gid_t gid, mode_t mode) const {
     std::ofstream(path(name), std::ios::binary) << bytes;
     ASSERT_EQ(::chown(path(name).c_str(), uid, gid), 0);
@@ -38,7 +29,7 @@ class SysFile : public ::testing::Test {
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
   std::size_t entries() const {
-    return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir_), {}));
+    return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir_.path()), {}));
   }
   void expect_owner_and_mode(const std::string& name, uid_t uid, gid_t gid, mode_t mode) const {
     struct stat info {};
@@ -48,7 +39,7 @@ class SysFile : public ::testing::Test {
     EXPECT_EQ(info.st_mode & 07777, mode);
   }
 
-  fs::path dir_;
+  ScratchDir dir_{"sys-file-test"};
   std::string why_;
 };
 
@@ -57,6 +48,15 @@ TEST_F(SysFile, ReplaceKeepsOwnerGroupAndMode) {
   ASSERT_TRUE(replace_file(path("f.conf"), "new\n", why_)) << why_;
   EXPECT_EQ(read("f.conf"), "new\n");
   expect_owner_and_mode("f.conf", 1234, 5678, 02640);
+  EXPECT_EQ(entries(), 1u);
+}
+
+TEST_F(SysFile, ReplaceFromPiecesWritesThemInOrder) {
+  write("f.conf", "old\n", 1234, 5678, 0640);
+  const std::string_view pieces[] = {"[a]\n", "", "x = 1\n", "y"};
+  ASSERT_TRUE(replace_file(path("f.conf"), pieces, why_)) << why_;
+  EXPECT_EQ(read("f.conf"), "[a]\nx = 1\ny");
+  expect_owner_and_mode("f.conf", 1234, 5678, 0640);
   EXPECT_EQ(entries(), 1u);
 }
 
@@ -80,7 +80,7 @@ TEST_F(SysFile, FailedWriteLeavesTheOriginalAndNoTemporaryFile) {
 }
 
 TEST_F(SysFile, ReplaceRefusesWhatIsNotARegularFile) {
-  EXPECT_FALSE(replace_file(dir_.string(), "x", why_));
+  EXPECT_FALSE(replace_file(dir_.path().string(), "x", why_));
   EXPECT_EQ(why_, "not a regular file");
   EXPECT_FALSE(replace_file(path("missing"), "x", why_));
   EXPECT_EQ(why_, "realpath: No such file or directory");
@@ -102,6 +102,29 @@ TEST_F(SysFile, CopyRefusesALinkAtTheSourceAndLeavesNothingBehind) {
   EXPECT_EQ(why_, "open: Too many levels of symbolic links");
   EXPECT_FALSE(copy_file(path("real"), path("no-such-folder/target"), why_));
   EXPECT_EQ(why_, "mkostemp: No such file or directory");
+  EXPECT_EQ(entries(), 2u);
+}
+
+TEST_F(SysFile, CopyByContentFollowsALinkAtTheSource) {
+  write("real", "content\n", 1234, 5678, 0640);
+  fs::create_symlink("real", path("link"));
+  ASSERT_TRUE(copy_file(path("link"), path("link.bak"), why_, SourceLink::follow)) << why_;
+  EXPECT_FALSE(fs::is_symlink(path("link.bak")));
+  EXPECT_EQ(read("link.bak"), "content\n");
+  expect_owner_and_mode("link.bak", 1234, 5678, 0640);
+}
+
+TEST_F(SysFile, WriteCreatesOrReplacesWithoutFollowingALink) {
+  ASSERT_TRUE(write_file(path("record"), "one\n", 0600, why_)) << why_;
+  EXPECT_EQ(read("record"), "one\n");
+  expect_owner_and_mode("record", ::geteuid(), ::getegid(), 0600);
+  write("elsewhere", "keep\n", 0, 0, 0644);
+  fs::create_symlink("elsewhere", path("linked"));
+  ASSERT_TRUE(write_file(path("linked"), "two\n", 0600, why_)) << why_;
+  EXPECT_FALSE(fs::is_symlink(path("linked")));
+  EXPECT_EQ(read("elsewhere"), "keep\n");
+  ASSERT_TRUE(remove_file(path("record"), why_)) << why_;
+  ASSERT_TRUE(remove_file(path("record"), why_)) << why_;
   EXPECT_EQ(entries(), 2u);
 }
 

@@ -43,33 +43,33 @@ std::string certbind_listening_arg(bool vd37, const std::string& port) {
   return number > 0 ? "-l yes" : "-l no";
 }
 
-CertbindCommand certbind_register_command(bool vd37, const std::string& password_file, const ConfigRecord& record,
+ShellCommand certbind_register_command(bool vd37, const std::string& password_file, const ConfigRecord& record,
                                           const std::string& generated_password) {
   const std::string tool = CERTBIND_TOOL;
   const std::string display = tool + " " + register_head(vd37) + "-P " + PASSWORD_MASK + " -S " + PASSWORD_MASK +
                               " " + register_tail(vd37, record);
   if (!password_file.empty()) {
-    return {cat_into_tool(password_file) + register_head(vd37) + register_tail(vd37, record), display};
+    return ShellCommand(cat_into_tool(password_file) + register_head(vd37) + register_tail(vd37, record), display);
   }
-  return {tool + " " + register_head(vd37) + "-P " + word(record[IDX_SEC_MASTER_PWD].text()) + " -S " +
-              word(generated_password) + " " + register_tail(vd37, record),
-          display};
+  return ShellCommand(tool + " " + register_head(vd37) + "-P " + word(record[IDX_SEC_MASTER_PWD].text()) + " -S " +
+                          word(generated_password) + " " + register_tail(vd37, record),
+                      display);
 }
 
-CertbindCommand certbind_unregister_command(bool vd37, const std::string& password_file,
+ShellCommand certbind_unregister_command(bool vd37, const std::string& password_file,
                                             const ConfigRecord& record) {
   const std::string args = certbind_config_arg(vd37) + " -unconfig -n " + kZarndName;
   const std::string tool = CERTBIND_TOOL;
   const std::string display = tool + " " + args + " -P " + PASSWORD_MASK;
-  if (!password_file.empty()) return {cat_into_tool(password_file) + args, display};
-  return {tool + " " + args + " -P " + word(record[IDX_SEC_MASTER_PWD].text()), display};
+  if (!password_file.empty()) return ShellCommand(cat_into_tool(password_file) + args, display);
+  return ShellCommand(tool + " " + args + " -P " + word(record[IDX_SEC_MASTER_PWD].text()), display);
 }
 
-CertbindCommand certbind_chgport_command(bool vd37, const std::string& password_file, const ConfigRecord& record) {
+ShellCommand certbind_chgport_command(bool vd37, const std::string& password_file, const ConfigRecord& record) {
   const std::string port = word(record[IDX_SSL_LISTENING_PORT].text());
   const std::string head = certbind_config_arg(vd37) + " -chgport " + certbind_name_arg(vd37);
-  return {cat_into_tool(password_file) + head + " -r " + port,
-          std::string(CERTBIND_TOOL) + " " + head + " -P " + PASSWORD_MASK + " -r " + port};
+  return ShellCommand(cat_into_tool(password_file) + head + " -r " + port,
+                      std::string(CERTBIND_TOOL) + " " + head + " -P " + PASSWORD_MASK + " -r " + port);
 }
 
 std::string certbind_modify_command(bool vd37, const ConfigRecord& record) {

@@ -15,8 +15,8 @@ ConfigRecord record_with(const std::string& port, const std::string& cacert, con
 const ConfigRecord kDefault = record_with("7134", "/var/zarn/certs/ca.pem", "Secret1");
 
 TEST(CertbindCommand, RegistrationOn37EndsWithTheEmptyListeningArgument) {
-  const CertbindCommand c = certbind_register_command(true, "/opt/zarn/etc/Ab12Cd", kDefault, "Gen20");
-  EXPECT_EQ(c.command,
+  const ShellCommand c = certbind_register_command(true, "/opt/zarn/etc/Ab12Cd", kDefault, "Gen20");
+  EXPECT_EQ(c.text,
             "/bin/cat /opt/zarn/etc/Ab12Cd | /opt/Varden/bin/certbind /opt/zarn/etc/zarnd.conf -config "
             "-d /var/zarn/certs -n zarnd -s local -r 7134 -C /var/zarn/certs/ca.pem ");
   EXPECT_EQ(c.display,
@@ -25,8 +25,8 @@ TEST(CertbindCommand, RegistrationOn37EndsWithTheEmptyListeningArgument) {
 }
 
 TEST(CertbindCommand, RegistrationOnOtherVersionsUsesDashFAndListening) {
-  const CertbindCommand c = certbind_register_command(false, "/opt/zarn/etc/Ab12Cd", kDefault, "Gen20");
-  EXPECT_EQ(c.command,
+  const ShellCommand c = certbind_register_command(false, "/opt/zarn/etc/Ab12Cd", kDefault, "Gen20");
+  EXPECT_EQ(c.text,
             "/bin/cat /opt/zarn/etc/Ab12Cd | /opt/Varden/bin/certbind -f /opt/zarn/etc/zarnd.conf -config "
             "-d /var/zarn/certs -n zarnd -s local -r 7134 -C /var/zarn/certs/ca.pem -l yes");
 }
@@ -41,15 +41,15 @@ TEST(CertbindCommand, ListeningArgumentFollowsThePortNumber) {
                          Row{false, "65535", "-l yes"}, Row{true, "0", ""}, Row{true, "7134", ""}}) {
     EXPECT_EQ(certbind_listening_arg(row.vd37, row.port), row.expected) << row.port;
   }
-  const CertbindCommand c =
+  const ShellCommand c =
       certbind_register_command(false, "/p", record_with("0", "/c", "pw"), "gen");
-  EXPECT_TRUE(c.command.ends_with("-r 0 -C /c -l no"));
+  EXPECT_TRUE(c.text.ends_with("-r 0 -C /c -l no"));
 }
 
 TEST(CertbindCommand, WithoutPasswordFileThePasswordsAreQuotedButNeverShown) {
   const ConfigRecord record = record_with("7134", "/c", "it's; rm -rf /");
-  const CertbindCommand c = certbind_register_command(false, "", record, "G$en");
-  EXPECT_EQ(c.command,
+  const ShellCommand c = certbind_register_command(false, "", record, "G$en");
+  EXPECT_EQ(c.text,
             "/opt/Varden/bin/certbind -f /opt/zarn/etc/zarnd.conf -config -d /var/zarn/certs -n zarnd -s local "
             "-P 'it'\\''s; rm -rf /' -S 'G$en' -r 7134 -C /c -l yes");
   EXPECT_EQ(c.display.find("rm -rf"), std::string::npos);
@@ -58,25 +58,25 @@ TEST(CertbindCommand, WithoutPasswordFileThePasswordsAreQuotedButNeverShown) {
 
 TEST(CertbindCommand, CertificatePathIsOneShellWordOfAnyLength) {
   const std::string long_path = "/var/zarn/certs/" + std::string(2000, 'a') + " b$(x).pem";
-  const CertbindCommand c = certbind_register_command(true, "/p", record_with("7134", long_path, "pw"), "g");
-  EXPECT_NE(c.command.find("-C '" + long_path + "' "), std::string::npos);
-  EXPECT_GT(c.command.size(), 2000u);
+  const ShellCommand c = certbind_register_command(true, "/p", record_with("7134", long_path, "pw"), "g");
+  EXPECT_NE(c.text.find("-C '" + long_path + "' "), std::string::npos);
+  EXPECT_GT(c.text.size(), 2000u);
 }
 
 TEST(CertbindCommand, Unregistration) {
-  EXPECT_EQ(certbind_unregister_command(true, "/p", kDefault).command,
+  EXPECT_EQ(certbind_unregister_command(true, "/p", kDefault).text,
             "/bin/cat /p | /opt/Varden/bin/certbind /opt/zarn/etc/zarnd.conf -unconfig -n zarnd");
-  const CertbindCommand c = certbind_unregister_command(false, "", kDefault);
-  EXPECT_EQ(c.command, "/opt/Varden/bin/certbind -f /opt/zarn/etc/zarnd.conf -unconfig -n zarnd -P Secret1");
+  const ShellCommand c = certbind_unregister_command(false, "", kDefault);
+  EXPECT_EQ(c.text, "/opt/Varden/bin/certbind -f /opt/zarn/etc/zarnd.conf -unconfig -n zarnd -P Secret1");
   EXPECT_EQ(c.display, "/opt/Varden/bin/certbind -f /opt/zarn/etc/zarnd.conf -unconfig -n zarnd -P ********");
 }
 
 TEST(CertbindCommand, PortChangeNamesTheDaemonOnlyOn37) {
-  const CertbindCommand v37 = certbind_chgport_command(true, "/p", kDefault);
-  EXPECT_EQ(v37.command, "/bin/cat /p | /opt/Varden/bin/certbind /opt/zarn/etc/zarnd.conf -chgport -n zarnd -r 7134");
+  const ShellCommand v37 = certbind_chgport_command(true, "/p", kDefault);
+  EXPECT_EQ(v37.text, "/bin/cat /p | /opt/Varden/bin/certbind /opt/zarn/etc/zarnd.conf -chgport -n zarnd -r 7134");
   EXPECT_EQ(v37.display, "/opt/Varden/bin/certbind /opt/zarn/etc/zarnd.conf -chgport -n zarnd -P ******** -r 7134");
-  const CertbindCommand other = certbind_chgport_command(false, "/p", kDefault);
-  EXPECT_EQ(other.command, "/bin/cat /p | /opt/Varden/bin/certbind -f /opt/zarn/etc/zarnd.conf -chgport  -r 7134");
+  const ShellCommand other = certbind_chgport_command(false, "/p", kDefault);
+  EXPECT_EQ(other.text, "/bin/cat /p | /opt/Varden/bin/certbind -f /opt/zarn/etc/zarnd.conf -chgport  -r 7134");
   EXPECT_EQ(other.display, "/opt/Varden/bin/certbind -f /opt/zarn/etc/zarnd.conf -chgport  -P ******** -r 7134");
 }
 

@@ -13,6 +13,7 @@
 
 inline constexpr const char* ZARNLPADM_TOOL = "/opt/zarn/bin/zarnlpadm";
 inline constexpr const char* ZARND_DAEMON = "/opt/zarn/bin/zarnd";
+inline constexpr const char* ZARNEVCCFG_TOOL = "/opt/zarn/bin/zarnevccfg";
 
 // The key database and its stash that registration leaves in the key directory.
 inline constexpr std::array<std::string_view, 2> root_brevik_660 = {"/var/zarn/certs/zarnd.kdb",
@@ -36,3 +37,6 @@ void zarncfg_change_file_attributes(std::span<const std::string_view> paths, con
                                     const std::string& group, mode_t mode, bool move_aside, vd_msgid_t& status);
 // The final owners and modes; always ends with the status 0.
 void zarncfg_change_files(bool already_configured, vd_msgid_t& status);
+// The follow-up of a successful first configuration: the event console
+// daemon's autostart switched off.  Its outcome is not judged.
+void zarncfg_switch_off_event_console(const ConfigRecord& record);

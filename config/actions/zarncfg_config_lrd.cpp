@@ -7,7 +7,10 @@
 
 #include "sys_file.h"
 #include "zarncfg_config_stanza.h"
+#include "zarncfg_host_path.h"
+#include "zarncfg_interrupt.h"
 #include "zarncfg_lrd_tool.h"
+#include "zarncfg_run_record.h"
 #include "zarncfg_svc.h"
 
 namespace {
@@ -19,11 +22,13 @@ constexpr const char* kLrdXmlTemplate = "/opt/zarn/etc/zarnlrd.xml.template";
 // No failure path: the daemon then keeps the XML it had.  The log says so.
 void copy_or_log(const char* source, const char* target) {
   std::string why;
-  if (!sys::copy_file(source, target, why)) log_notice(msg_id(2860), source, target);
+  if (!sys::copy_file(zarncfg_host_path(source), zarncfg_host_path(target), why)) {
+    log_notice(msg_id(2860), source, target);
+  }
 }
 
 void reset_lrd_xml() {
-  if (access(kLrdXml, F_OK) == 0) copy_or_log(kLrdXml, kLrdXmlBackup);
+  if (access(zarncfg_host_path(kLrdXml).c_str(), F_OK) == 0) copy_or_log(kLrdXml, kLrdXmlBackup);
   copy_or_log(kLrdXmlTemplate, kLrdXml);
 }
 
@@ -59,8 +64,12 @@ void zarncfg_configure_zarnlrd(int request, ConfigRecord& record, int&, vd_msgid
     return;
   }
   vd_printf(msg_id(335));
-  const std::string command = zarnlrd_config_command(record[IDX_SEC_MASTER_PWD].text());
+  if (!zarncfg_note_lrd_change(LrdChange::register_daemon, status)) return;
+  const ShellCommand command = zarnlrd_config_command(record[IDX_SEC_MASTER_PWD].text());
   if (zarncfg_run_shell_to_file(command, ZARNLRD_CONFIG_OUTPUT) != 0) {
+    // A tool that failed on its own made no change to undo; one stopped by
+    // a signal may have made it half way, and its change is undone.
+    if (!zarncfg_tool_was_interrupted() && !zarncfg_note_lrd_change(LrdChange::none, status)) return;
     status = msg_id(1391);
     print_and_log_error(msg_id(1391));
     return;

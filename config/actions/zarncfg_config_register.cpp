@@ -7,18 +7,19 @@
 #include "zarncfg_password_file.h"
 #include "zarncfg_process.h"
 #include "zarncfg_prompt.h"
+#include "zarncfg_run_record.h"
 #include "zarncfg_strings.h"
 #include "zarncfg_svc.h"
 
 int zarncfg_isVD37() {
-  return zarncfg_run_shell("/bin/rpm -q -a | grep -i VDRTE-VD | grep \"3\\.7\" >/dev/null 2>&1", true) == 0 ? 1 : 0;
+  return zarncfg_run_shell("/bin/rpm -q -a | grep -i VDRTE-VD | grep \"3\\.7\" >/dev/null 2>&1", "", true) == 0 ? 1 : 0;
 }
 
 namespace {
 
-void run_certbind(const CertbindCommand& command, PasswordFile& password_file, vd_msgid_t failure,
+void run_certbind(const ShellCommand& command, PasswordFile& password_file, vd_msgid_t failure,
                   vd_msgid_t& status) {
-  const int result = zarncfg_run_tool(command.command, command.display);
+  const int result = zarncfg_run_tool(command.text, command.display);
   password_file.close();
   trace(msg_id(359), CERTBIND_TOOL, result);
   if (result != 0) {
@@ -56,8 +57,11 @@ void register_host(ConfigRecord& record, int& registered, vd_msgid_t& status) {
     password_file.add_line(generated);
     password_file.close();
   }
+  // On disk before the tool runs: a run killed from here on leaves a
+  // registration that the next run has to undo.
+  if (!zarncfg_note_registration(status)) return;
   registered = 1;
-  const CertbindCommand command =
+  const ShellCommand command =
       certbind_register_command(vd37, with_file ? password_file.path() : "", record, generated);
   print_and_trace(msg_id(324));
   run_certbind(command, password_file, msg_id(1304), status);
@@ -68,7 +72,7 @@ void unregister_host(ConfigRecord& record, vd_msgid_t& status) {
   PasswordFile password_file(status);
   const bool with_file = start_password_file(password_file, record, status);
   password_file.close();
-  const CertbindCommand command = certbind_unregister_command(vd37, with_file ? password_file.path() : "", record);
+  const ShellCommand command = certbind_unregister_command(vd37, with_file ? password_file.path() : "", record);
   print_and_trace(msg_id(325));
   run_certbind(command, password_file, msg_id(1366), status);
 }
@@ -91,7 +95,7 @@ void zarncfg_update_ssl_listening_port(const ConfigRecord& record, vd_msgid_t& s
   if (!password_file.is_open()) return;
   password_file.add_line(record[IDX_SEC_MASTER_PWD].text());
   password_file.close();
-  const CertbindCommand command = certbind_chgport_command(vd37, password_file.path(), record);
+  const ShellCommand command = certbind_chgport_command(vd37, password_file.path(), record);
   print_and_trace(msg_id(326));
   run_certbind(command, password_file, msg_id(1304), status);
 }

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "sys_fd.h"
+#include "zarncfg_host_path.h"
 #include "zarncfg_svc.h"
 
 void zarncfg_create_file(const std::string& path, vd_msgid_t&) {
@@ -19,8 +20,9 @@ void zarncfg_create_file(const std::string& path, vd_msgid_t&) {
 
 std::unique_ptr<StanzaFile> zarncfg_create_stanza(const std::string& path, vd_msgid_t& status) {
   FunctionTrace scope("zarncfg_create_stanza");
-  zarncfg_create_file(path, status);
-  auto file = stzFileOpen(path, STZ_MODE_UPDATE, status);
+  const std::string on_disk = zarncfg_host_path(path);
+  zarncfg_create_file(on_disk, status);
+  auto file = stzFileOpen(on_disk, STZ_MODE_UPDATE, status);
   if (!file || status != 0) {
     print_and_log_error(msg_id(1305), status);
     status = msg_id(1305);

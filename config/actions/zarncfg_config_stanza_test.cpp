@@ -16,9 +16,6 @@ using sys::FileSizeLimit;
 class ConfigStanzaTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char name[] = "/tmp/zarncfg_stanzatest_XXXXXX";
-    ASSERT_NE(mkdtemp(name), nullptr);
-    dir_ = name;
     path_ = dir_ + "/daemon.conf";
     map_ = {{
         {16, "zarnd", "kmsg-handler-threads", path_.c_str()},
@@ -28,7 +25,6 @@ class ConfigStanzaTest : public ::testing::Test {
         {23, "zarnd", "log-entries", "/elsewhere.conf"},
     }};
   }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
 
   std::string read() {
     std::ifstream in(path_);
@@ -42,7 +38,9 @@ class ConfigStanzaTest : public ::testing::Test {
     record[static_cast<std::size_t>(index)].flags = flags;
   }
 
-  std::string dir_, path_;
+  const sys::ScratchDir scratch_{"zarncfg-stanza-test"};
+  const std::string dir_ = scratch_.path().string();
+  std::string path_;
   std::array<StanzaOptionMap, 5> map_{};
 };
 

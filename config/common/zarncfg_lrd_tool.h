@@ -7,24 +7,27 @@
 #include <string>
 
 #include "zarncfg_msg.h"
+#include "zarncfg_runner.h"
 
 inline constexpr const char* ZARNLRD_NAME = "zarnlrd";
 inline constexpr const char* ZARNLRD_CONFIG_OUTPUT = "/tmp/.zarn_config";
 inline constexpr const char* ZARNLRD_UNCONFIG_OUTPUT = "/tmp/.zarn_unconfig";
 
-// The tool's command lines; the password stays one shell word.
-std::string zarnlrd_config_command(const std::string& password);
-std::string zarnlrd_unconfig_command(const std::string& password);
+// The tool's command lines, the password one shell word; their display
+// texts show PASSWORD_MASK in its place.
+ShellCommand zarnlrd_config_command(const std::string& password);
+ShellCommand zarnlrd_unconfig_command(const std::string& password);
 
-// Opens the output file without following a link planted at its path
-// (O_NOFOLLOW, mode 0600 when created) and without waiting on a FIFO
-// (O_NONBLOCK), and refuses one that is not a regular file of ours; the
-// command's output is then discarded instead.  Runs the command through
-// /bin/sh with that file as its standard output and error and returns the
+// Opens the output file (a fixed path of the host) without following a
+// link planted at its path (O_NOFOLLOW, mode 0600 when created) and without
+// waiting on a FIFO (O_NONBLOCK), and writes only into a new file or a
+// regular file of ours with no other name; anything else is left alone and
+// the command's output discarded.  Runs the command through the current
+// runner with that file as its standard output and error and returns the
 // shell's exit status (128 + the signal number when a signal ended it), or
 // -1 when it could not be run.  Nothing is logged: the command may hold a
 // password.
-int zarncfg_run_shell_to_file(const std::string& command, const std::string& output_path);
+int zarncfg_run_shell_to_file(ShellCommand command, const std::string& output_path);
 
 // Unregisters the log router daemon and removes its stanza file.  A failed
 // unconfiguration adds 1 to lrd_status, sets ZRNCF1394E and keeps the file.

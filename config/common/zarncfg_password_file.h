@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "sys_fd.h"
+#include "zarncfg_host_path.h"
 #include "zarncfg_msg.h"
 
 inline constexpr const char* PASSWORD_FILE_DIRECTORY = "/opt/zarn/etc";
@@ -21,7 +22,7 @@ class PasswordFile {
  public:
   // On failure prints and logs ZRNCF1340E and sets the status; path() is
   // then empty.
-  explicit PasswordFile(vd_msgid_t& status, std::string name_template = PASSWORD_FILE_TEMPLATE);
+  explicit PasswordFile(vd_msgid_t& status, std::string name_template = zarncfg_host_path(PASSWORD_FILE_TEMPLATE));
   ~PasswordFile();
   PasswordFile(const PasswordFile&) = delete;
   PasswordFile& operator=(const PasswordFile&) = delete;

@@ -8,17 +8,14 @@
 #include <fstream>
 #include <sstream>
 
+#include "sys_testing.h"
+
 namespace {
 
 class PasswordFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char name[] = "/tmp/zarncfg_pwtest_XXXXXX";
-    ASSERT_NE(mkdtemp(name), nullptr);
-    dir_ = name;
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-  std::string dir_;
+  const sys::ScratchDir scratch_{"zarncfg-pw-test"};
+  const std::string dir_ = scratch_.path().string();
 };
 
 TEST_F(PasswordFileTest, HoldsOneLinePerPasswordWithMode0600AndIsRemoved) {

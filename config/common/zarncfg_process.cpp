@@ -6,11 +6,9 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <optional>
 
-#include "sys_child.h"
 #include "sys_fd.h"
-#include "zarncfg_strings.h"
+#include "zarncfg_runner.h"
 #include "zarncfg_svc.h"
 
 namespace {
@@ -20,26 +18,14 @@ constexpr std::size_t kLogPiece = 999;
 constexpr int kNoProcess = -99;
 constexpr int kNotRun = -1;
 
-sys::ChildSpec shell_command(const char* option, const std::string& command) {
-  return sys::ChildSpec("/bin/sh", {"sh", option, command});
-}
-
-// The shell's end by the runner's rule: its exit code, or 128 + the signal
-// number for one killed by a signal, so that it never passes for success.
-int exit_code(sys::Child& child, int when_lost) {
-  const std::optional<sys::ExitStatus> end = child.wait();
-  return end ? end->code : when_lost;
-}
-
-// A new empty file in the working directory named from "XXXXXX"; mkstemp
-// creates it with mode 0600, so output that echoes a secret is never
-// readable by others.
-bool create_output_file(std::string& name) {
+// A new empty file in the working directory named from "XXXXXX", open for
+// writing; mkstemp creates it with mode 0600, so output that echoes a
+// secret is never readable by others.
+sys::UniqueFd create_output_file(std::string& name) {
   std::string pattern = "XXXXXX";
-  const sys::UniqueFd file(mkostemp(pattern.data(), O_CLOEXEC));
-  if (!file.valid()) return false;
-  name = pattern;
-  return true;
+  sys::UniqueFd file(mkostemp(pattern.data(), O_CLOEXEC));
+  if (file.valid()) name = pattern;
+  return file;
 }
 
 // One line without its newline; false at the end of the file.
@@ -63,12 +49,11 @@ void log_in_pieces(const std::string& line) {
 
 }  // namespace
 
-int zarncfg_run_shell(const std::string& command, bool quiet_errors) {
-  sys::ChildSpec spec = shell_command("-c", command);
+int zarncfg_run_shell(const std::string& command, const std::string& display, bool quiet_errors) {
+  ShellCommand shell(command, display);
   const sys::UniqueFd null = quiet_errors ? sys::open_fd("/dev/null", O_WRONLY) : sys::UniqueFd();
-  if (null.valid()) spec.stderr_fd = null.get();
-  std::optional<sys::Child> child = sys::Child::start(spec);
-  return child ? exit_code(*child, kNotRun) : kNotRun;
+  if (null.valid()) shell.errors = StreamRoute{null.get(), "/dev/null"};
+  return current_runner().run(shell).status.value_or(kNotRun);
 }
 
 ScopedFile::~ScopedFile() {
@@ -86,27 +71,25 @@ ScopedFile& ScopedFile::operator=(ScopedFile&& other) noexcept {
 
 int zarncfg_popen(const std::string& command, const std::string& display, std::string& output_file) {
   FunctionTrace scope("zarncfg_popen");
-  const std::string& shown = zarncfg_is_empty(display) ? command : display;
-  trace(msg_id(376), shown);
+  ShellCommand shell(command, display);
+  shell.flags = "-cf";
+  trace(msg_id(376), shell.shown());
   output_file.clear();
-  if (!create_output_file(output_file)) {
-    print_and_log_error(msg_id(1339), shown);
+  const sys::UniqueFd output = create_output_file(output_file);
+  if (!output.valid()) {
+    print_and_log_error(msg_id(1339), shell.shown());
     return kNoProcess;
   }
-  // The group makes the redirection cover every part of a list or pipeline,
-  // not only its last command; the newline ends a trailing comment.
-  const std::string full_command = "{ " + command + "\n} > " + zarncfg_shell_word(output_file) + " 2>&1";
-  std::optional<sys::Child> child = sys::Child::start(shell_command("-cf", full_command));
-  if (!child) {
-    print_and_log_error(msg_id(1339), shown);
-    return kNoProcess;
-  }
+  // Both streams of the shell itself go to the file, so it holds the output
+  // of every part of a list or pipeline and the shell's own complaints.
+  shell.output = shell.errors = StreamRoute{output.get(), output_file};
+  const CommandEnd end = current_runner().run(shell);
   // A shell that could not be executed ends with 127, as its command would.
-  if (child->exec_error() != 0) print_and_log_error(msg_id(1339), shown);
-  const int result = exit_code(*child, kNoProcess);
-  trace(msg_id(377), shown, result);
+  if (!end.status || end.exec_failed) print_and_log_error(msg_id(1339), shell.shown());
+  if (!end.status) return kNoProcess;
+  trace(msg_id(377), shell.shown(), *end.status);
   zarncfg_cat_log(output_file);
-  return result;
+  return *end.status;
 }
 
 int zarncfg_popen(const std::string& command, const std::string& display, ScopedFile& output) {

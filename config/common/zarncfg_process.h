@@ -11,12 +11,13 @@
 
 #include "zarncfg_msg.h"
 
-// Runs a command line through /bin/sh and waits for it; the shell's exit
-// status (128 + the signal number when a signal ended it), or -1 when it
-// could not be run.
-// With quiet_errors the shell's own diagnostics (a missing program in a
-// pipeline, say) do not reach the user's terminal.
-int zarncfg_run_shell(const std::string& command, bool quiet_errors = false);
+// Runs a command line through /bin/sh (the current runner) and waits for
+// it; the shell's exit status (128 + the signal number when a signal ended
+// it), or -1 when it could not be run.  Nothing is logged; the display text
+// stands for the command wherever it may be shown.  With quiet_errors the
+// shell's own diagnostics (a missing program in a pipeline, say) do not
+// reach the user's terminal.
+int zarncfg_run_shell(const std::string& command, const std::string& display = "", bool quiet_errors = false);
 
 struct FileCloser {
   void operator()(std::FILE* file) const noexcept { std::fclose(file); }
@@ -43,12 +44,13 @@ class ScopedFile {
   std::string path_;
 };
 
-// Runs the command as "/bin/sh -cf '<command> > <file> 2>&1'", where <file>
-// is a new 0600 file in the working directory whose name is stored in
-// output_file, and copies what the command printed into the log.  The log
-// shows the display text (the command with its secrets masked) unless it is
-// blank.  Result: the exit code, 128 + the signal number for a command killed
-// by a signal, -99 when no command could be started.
+// Runs the command through the current runner as "/bin/sh -cf <command>",
+// with its standard output and error going to a new 0600 file in the
+// working directory whose name is stored in output_file, and copies what
+// the command printed into the log.  The log shows the display text (the
+// command with its secrets masked) unless it is blank.  Result: the exit
+// code, 128 + the signal number for a command killed by a signal, -99 when
+// no command could be started.
 int zarncfg_popen(const std::string& command, const std::string& display, std::string& output_file);
 // The same, with the output file removed when `output` goes out of scope.
 int zarncfg_popen(const std::string& command, const std::string& display, ScopedFile& output);

@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include "zarncfg_host_path.h"
 #include "zarncfg_strings.h"
 #include "zarncfg_svc.h"
 
@@ -11,7 +12,7 @@ namespace {
 // Creates one link; false (with the failure reported) when it was not made.
 bool create_soft_link(std::string_view entry, const std::string& target, const std::string& link,
                       vd_msgid_t& status) {
-  if (access(target.c_str(), F_OK) != 0) {
+  if (access(zarncfg_host_path(target).c_str(), F_OK) != 0) {
     status = msg_id(1311);
     print_and_log_error(msg_id(1311), target);
     return false;
@@ -43,7 +44,7 @@ void zarncfg_configure_soft_links(std::span<const std::string_view> links, int e
     const std::string link(entry.substr(blank + 1));
     trace(msg_id(391), link);
     // A link that is not there yet is what we want anyway.
-    (void)unlink(link.c_str());
+    (void)unlink(zarncfg_host_path(link).c_str());
     if (enable != 1) continue;
     // A failure is reported and kept in the status; the other links are still made.
     (void)create_soft_link(entry, target, link, status);

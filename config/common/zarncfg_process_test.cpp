@@ -2,10 +2,12 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
 
+#include "zarncfg_recording_runner.h"
 #include "zarncfg_test_support.h"
 
 namespace {
@@ -52,6 +54,31 @@ TEST_F(ProcessTest, DisplayTextHidesTheCommand) {
   EXPECT_EQ(log.find("s3cret-Pw"), std::string::npos) << log;
   EXPECT_NE(log.find("Running command true -pwd ********. "), std::string::npos) << log;
   EXPECT_NE(log.find("The command true -pwd ******** completed with result 0."), std::string::npos) << log;
+}
+
+TEST_F(ProcessTest, CommandGoesToTheRunnerWithItsOutputFileAsBothStreams) {
+  RecordingRunner runner;
+  runner.answer("tool", 4, "tool says why\n");
+  ScopedFile output;
+  EXPECT_EQ(zarncfg_popen("tool -pwd s3cret-Pw", "tool -pwd ********", output), 4);
+  ASSERT_EQ(runner.commands().size(), 1u);
+  const ShellCommand& command = runner.commands()[0];
+  EXPECT_EQ(command.argv(), (std::vector<std::string>{"sh", "-cf", "tool -pwd s3cret-Pw"}));
+  EXPECT_EQ(command.output.name, output.path());
+  EXPECT_EQ(command.errors.name, output.path());
+  EXPECT_EQ(command.input.fd, -1);
+  EXPECT_NE(log_text().find("output of command ---------- tool says why "), std::string::npos) << log_text();
+}
+
+TEST_F(ProcessTest, CommandThatCannotBeStartedIsReportedByItsDisplay) {
+  RecordingRunner runner;
+  runner.refuse("tool");
+  ScopedFile output;
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(zarncfg_popen("tool -pwd s3cret-Pw", "tool -pwd ********", output), -99);
+  EXPECT_EQ(zarncfg_run_shell("tool"), -1);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "ZRNCF1339E   tool -pwd ******** failed. \n");
+  EXPECT_EQ(log_text().find("s3cret-Pw"), std::string::npos);
 }
 
 TEST_F(ProcessTest, PipelinesAndCommentsStayInTheOutputFile) {
@@ -150,6 +177,27 @@ TEST_F(ProcessTest, AccountLookups) {
   EXPECT_EQ(testing::internal::GetCapturedStdout(),
             "ZRNCF1344E   User no-such-user-zq could not be located in the passwd file. \n"
             "ZRNCF1345E   Group no-such-group-zq could not be located in the group file. \n");
+}
+
+TEST_F(ProcessTest, OwnerAndModeChangesNeverFollowALink) {
+  if (geteuid() != 0) GTEST_SKIP() << "giving a file to another user needs root";
+  const auto target = make_file("root-only", "secret\n");
+  ASSERT_EQ(chmod(target.c_str(), 0600), 0);
+  const auto link = root_ / "msg.log";
+  std::filesystem::create_symlink(target, link);
+  const auto plain = make_file("plain.conf");
+  zarncfg_set_owner_and_mode(link.string(), 1234, 1234, 0660);
+  zarncfg_set_owner_and_mode(plain.string(), 1234, 1234, 0660);
+  struct stat info {};
+  ASSERT_EQ(stat(target.c_str(), &info), 0);
+  EXPECT_EQ(info.st_uid, 0u);
+  EXPECT_EQ(info.st_mode & 07777, 0600u);
+  ASSERT_EQ(stat(plain.c_str(), &info), 0);
+  EXPECT_EQ(info.st_uid, 1234u);
+  EXPECT_EQ(info.st_gid, 1234u);
+  EXPECT_EQ(info.st_mode & 07777, 0660u);
+  EXPECT_NE(log_text().find("ZRNCF1404W   The file " + link.string() + " is a symbolic link."), std::string::npos)
+      << log_text();
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "zarncfg_test_capture.h"
+#include "zarncfg_test_support.h"
 
 namespace {
 
@@ -241,7 +241,7 @@ TEST_F(ParseCommandLine, EchoedCommandLineHidesThePassword) {
       {{"-su", "o=x", "-sec_master_pwd"}, "zarncfg -su o=x -sec_master_pwd \n "},
   };
   for (const auto& c : cases) {
-    std::filesystem::remove(dir_ / "test.log");
+    std::filesystem::remove(log_path());
     auto args = command({});
     args.insert(args.end(), c.words.begin(), c.words.end());
     vd_msgid_t status = 1;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "zarncfg_test_capture.h"
+#include "zarncfg_test_support.h"
 
 namespace {
 
@@ -97,7 +97,7 @@ TEST_F(ResponseFile, OptionTableWithoutResponseFileRow) {
 }
 
 TEST_F(ResponseFile, ValuesFromAnAbsolutePath) {
-  const auto path = dir_ / "a.rsp";
+  const auto path = root_ / "a.rsp";
   write_file(path, kResponses);
   record_[IDX_AUDIT_LEVEL] = {CFG_CURRENT, "all"};
   EXPECT_EQ(parse({"zarncfg", "-rs", path.string()}), 0u);
@@ -117,54 +117,54 @@ TEST_F(ResponseFile, ValuesFromAnAbsolutePath) {
 }
 
 TEST_F(ResponseFile, RelativeNameIsFoundInTheStartDirectory) {
-  write_file(dir_ / "zarncfg-relative-test.rsp", "[zarncfg]\nsuffix = o=rel\n");
-  EXPECT_EQ(parse({"zarncfg", "-rspfile", "zarncfg-relative-test.rsp"}, dir_.string()), 0u);
+  write_file(root_ / "zarncfg-relative-test.rsp", "[zarncfg]\nsuffix = o=rel\n");
+  EXPECT_EQ(parse({"zarncfg", "-rspfile", "zarncfg-relative-test.rsp"}, root_.string()), 0u);
   EXPECT_EQ(record_[IDX_SUFFIX].value, "o=rel");
 }
 
 TEST_F(ResponseFile, MissingFileKeepsTheLibraryStatus) {
   // The stanza library's code for a file that cannot be opened.
   constexpr vd_msgid_t kStzOpenFailed = 0x1D5A0001;
-  EXPECT_EQ(parse({"zarncfg", "-rspfile", "zarncfg-missing.rsp"}, dir_.string()), kStzOpenFailed);
+  EXPECT_EQ(parse({"zarncfg", "-rspfile", "zarncfg-missing.rsp"}, root_.string()), kStzOpenFailed);
   EXPECT_EQ(printed(), "Processing the response file. \nZRNCF1340E   File zarncfg-missing.rsp could not be opened.\n");
   EXPECT_NE(log_text().find("ZRNCF1340E   File zarncfg-missing.rsp could not be opened."), std::string::npos);
 }
 
 TEST_F(ResponseFile, ConfiguredSuffixCannotChange) {
-  write_file(dir_ / "a.rsp", "[zarncfg]\nsuffix = o=new\n");
+  write_file(root_ / "a.rsp", "[zarncfg]\nsuffix = o=new\n");
   record_[IDX_SUFFIX] = {CFG_CURRENT, "o=old"};
-  EXPECT_EQ(parse({"zarncfg", "-rspfile", (dir_ / "a.rsp").string()}), msg_id(1317));
+  EXPECT_EQ(parse({"zarncfg", "-rspfile", (root_ / "a.rsp").string()}), msg_id(1317));
   EXPECT_EQ(printed(),
             "Processing the response file. \nZRNCF1317E   The option suffix cannot be changed with a reconfiguration. "
             "\nIn order to change this value, unconfigure and then configure with the new value.\n");
   EXPECT_EQ(record_[IDX_SUFFIX].value, "o=old");
 
   record_[IDX_SUFFIX] = {CFG_CURRENT, "o=new"};
-  EXPECT_EQ(parse({"zarncfg", "-rspfile", (dir_ / "a.rsp").string()}), 0u);
+  EXPECT_EQ(parse({"zarncfg", "-rspfile", (root_ / "a.rsp").string()}), 0u);
   EXPECT_EQ(record_[IDX_SUFFIX].flags, CFG_CURRENT | CFG_RSPFILE);
 }
 
 TEST_F(ResponseFile, OptionListedTwiceByTheMap) {
-  write_file(dir_ / "a.rsp", "[cache]\ndns = yes\nuid = no\n");
+  write_file(root_ / "a.rsp", "[cache]\ndns = yes\nuid = no\n");
   const std::array<StanzaOptionMap, 2> map = {{{13, "cache", "dns", nullptr}, {13, "cache", "uid", nullptr}}};
-  EXPECT_EQ(parse({"zarncfg", "-rspfile", (dir_ / "a.rsp").string()}, "/", map), msg_id(1333));
+  EXPECT_EQ(parse({"zarncfg", "-rspfile", (root_ / "a.rsp").string()}, "/", map), msg_id(1333));
   EXPECT_EQ(printed(),
             "Processing the response file. \nZRNCF1333E   The option uid has been specified more than once. \n");
 }
 
 TEST_F(ResponseFile, DeletedOptionIsNotSet) {
-  write_file(dir_ / "a.rsp", "[cache]\ndns = yes\n");
+  write_file(root_ / "a.rsp", "[cache]\ndns = yes\n");
   record_[13] = {CFG_DELETED, "no"};
-  EXPECT_EQ(parse({"zarncfg", "-rspfile", (dir_ / "a.rsp").string()}), 0u);
+  EXPECT_EQ(parse({"zarncfg", "-rspfile", (root_ / "a.rsp").string()}), 0u);
   EXPECT_EQ(record_[13].flags, CFG_DELETED);
   EXPECT_EQ(record_[13].value, "no");
   EXPECT_NE(log_text().find("Option dns was deleted and will not be set with response file.\n"), std::string::npos);
 }
 
 TEST_F(ResponseFile, TheFileIsLeftAsItWas) {
-  write_file(dir_ / "a.rsp", kResponses);
-  EXPECT_EQ(parse({"zarncfg", "-rspfile", (dir_ / "a.rsp").string()}), 0u);
-  std::ifstream in(dir_ / "a.rsp");
+  write_file(root_ / "a.rsp", kResponses);
+  EXPECT_EQ(parse({"zarncfg", "-rspfile", (root_ / "a.rsp").string()}), 0u);
+  std::ifstream in(root_ / "a.rsp");
   std::stringstream text;
   text << in.rdbuf();
   EXPECT_EQ(text.str(), kResponses);

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "zarncfg_test_capture.h"
+#include "zarncfg_test_support.h"
 
 namespace {
 
@@ -31,7 +31,7 @@ TEST(Defaults, SixDefaultsAreSetWithTheirFlags) {
 class CurrentFiles : public ReportCapture {
  protected:
   std::string write_file(const std::string& name, const std::string& text) {
-    const auto path = dir_ / name;
+    const auto path = root_ / name;
     std::ofstream out(path);
     out << text;
     return path.string();
@@ -52,7 +52,7 @@ TEST_F(CurrentFiles, ValuesAreMarkedCurrentAndReplaceDefaults) {
                                 "[ssl]\nssl-listening-port = 7135\n[zarncfg]\nstate = on\nsuffix = o=x\n"
                                 "[credentials]\ncritical-cred-group = crit\n");
   const auto brevik = write_file("brevik.conf", "[policy]\nbranch = b1\n[cache]\ndns = yes\n");
-  EXPECT_EQ(read({zarnd, (dir_ / "missing.conf").string(), brevik}), 0u);
+  EXPECT_EQ(read({zarnd, (root_ / "missing.conf").string(), brevik}), 0u);
   EXPECT_EQ(record_[IDX_SSL_LISTENING_PORT].value, "7135");
   EXPECT_EQ(record_[IDX_SSL_LISTENING_PORT].flags, 0x39u);
   EXPECT_EQ(record_[IDX_CONFIG_STATE].flags, CFG_CURRENT);
@@ -64,7 +64,7 @@ TEST_F(CurrentFiles, ValuesAreMarkedCurrentAndReplaceDefaults) {
   EXPECT_EQ(printed(), "");
   const std::string log = log_text();
   EXPECT_NE(log.find("Gathering information from " + zarnd + ".\n"), std::string::npos) << log;
-  EXPECT_NE(log.find("File " + (dir_ / "missing.conf").string() + " could not be found for processing.\n"),
+  EXPECT_NE(log.find("File " + (root_ / "missing.conf").string() + " could not be found for processing.\n"),
             std::string::npos)
       << log;
 }
@@ -94,10 +94,10 @@ TEST_F(CurrentFiles, CapitalOnDoesNotCountAsConfigured) {
 }
 
 TEST_F(CurrentFiles, UnopenableFilesAreSkipped) {
-  std::filesystem::create_directory(dir_ / "zarnd.conf");
+  std::filesystem::create_directory(root_ / "zarnd.conf");
   const auto malformed = write_file("zarnauditd.conf", "logs = 3\n[zarnauditd]\nlog-entries = 5\n");
   const auto brevik = write_file("brevik.conf", "[policy]\nbranch = b1\n");
-  EXPECT_EQ(read({(dir_ / "zarnd.conf").string(), malformed, brevik}), 0u);
+  EXPECT_EQ(read({(root_ / "zarnd.conf").string(), malformed, brevik}), 0u);
   EXPECT_EQ(record_[IDX_BRANCH].value, "b1");
   EXPECT_EQ(record_[2].flags, 0u);
   EXPECT_EQ(printed(), "");

@@ -1,24 +1,47 @@
 // Reading one policy command file and applying its commands in order.
 #include "zarncfg_kxcommon.h"
 
+#include <stdio.h>
+
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 
+#include "sys_signals.h"
+#include "zarncfg_interrupt.h"
 #include "zarncfg_process.h"
+#include "zarncfg_run_record.h"
 #include "zarncfg_strings.h"
 #include "zarncfg_svc.h"
 
 namespace {
 
-// The next line without its newline, however long; false at the end.
-bool read_line(std::FILE* file, std::string& line) {
-  line.clear();
-  for (int c = std::getc(file); c != EOF; c = std::getc(file)) {
-    if (c == '\n') return true;
-    line += static_cast<char>(c);
+// Reads a file a line at a time into one buffer that grows to its longest
+// line: a policy of any size is read in constant memory.
+class LineReader {
+ public:
+  explicit LineReader(std::FILE* file) : file_(file) {}
+  ~LineReader() { std::free(buffer_); }
+  LineReader(const LineReader&) = delete;
+  LineReader& operator=(const LineReader&) = delete;
+
+  // The next line without its newline, however long; false at the end.
+  bool next(std::string& line) {
+    const ssize_t length = ::getline(&buffer_, &capacity_, file_);
+    if (length <= 0) {
+      line.clear();
+      return false;
+    }
+    const bool ended = buffer_[length - 1] == '\n';
+    line.assign(buffer_, static_cast<std::size_t>(length) - (ended ? 1 : 0));
+    return true;
   }
-  return !line.empty();
-}
+
+ private:
+  std::FILE* file_;
+  char* buffer_ = nullptr;
+  std::size_t capacity_ = 0;
+};
 
 struct Announcement {
   const char* path;
@@ -101,8 +124,16 @@ void zarncfg_process_kxadmin_file(const std::string& path, const ConfigRecord& r
   announce(path);
   const FileHandle file = zarncfg_open_file(path, "r", status);
   if (!file) return;
+  // A run killed from here on leaves commands of this file in the store.
+  if (!zarncfg_note_policy_file(path, status)) return;
+  LineReader lines(file.get());
   std::string raw;
-  while (read_line(file.get(), raw)) {
+  while (lines.next(raw)) {
+    if (sys::first_termination_signal() != 0) {
+      vd_printf(msg_id(13));  // ends the line of dots
+      (void)zarncfg_interrupted(status);  // reports the signal, sets the status
+      return;
+    }
     if (!apply_line(raw, path, record, program, status)) return;
   }
   vd_printf(msg_id(13));

@@ -1,4 +1,4 @@
-// A fresh policy store in a temporary directory, the context logged in to
+// A fresh policy store in a scratch directory, the context logged in to
 // it, and the program's log routed next to it, for the policy tests.
 #pragma once
 
@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -16,15 +15,13 @@
 
 #include "kx_store.h"
 #include "kxadmin_internal.h"
+#include "sys_testing.h"
 #include "zarncfg_kxcommon.h"
 #include "zarncfg_strings.h"
 
 class KxStoreTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kxcommon-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
     vd_status_t status = 0;
     vd_msg_define_msg_table(zarncfg_svc_msg_table, zarncfg_svc_msg_table.size(), status);
     for (const char* severity : {"NOTICE", "FATAL", "ERROR", "WARNING"}) {
@@ -54,7 +51,6 @@ class KxStoreTest : public ::testing::Test {
     kxadmin_set_store_path(std::nullopt);
     zarncfg_kxadmin_reset_undo_stack();
     zarncfg_kxadmin_set_password_source({});
-    std::filesystem::remove_all(dir_);
   }
 
   std::string store_path() const { return dir_ + "/policy.db"; }
@@ -125,6 +121,7 @@ class KxStoreTest : public ::testing::Test {
     return zarncfg_execute_kxadmin_command(cmd, KxMode::apply, line);
   }
 
-  std::string dir_;
+  const sys::ScratchDir scratch_{"kxcommon"};
+  const std::string dir_ = scratch_.path().string();
   ConfigRecord record_{};
 };

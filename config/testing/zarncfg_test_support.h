@@ -1,11 +1,10 @@
 // Test fixtures shared by the unit tests: a scratch directory that is the
 // working directory, the program's catalog, and the log routed into the
-// scratch directory.
+// scratch directory; and with ReportCapture, standard output captured too.
 #pragma once
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -14,14 +13,12 @@
 #include <sstream>
 #include <string>
 
+#include "sys_testing.h"
 #include "zarncfg_msg.h"
 
 class ScratchDirTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/zarncfg-test-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root_ = pattern;
     std::filesystem::create_directory(root_ / "log");
     std::filesystem::create_directory(work_dir());
     previous_dir_ = std::filesystem::current_path();
@@ -34,10 +31,7 @@ class ScratchDirTest : public ::testing::Test {
       ASSERT_EQ(status, 0u);
     }
   }
-  void TearDown() override {
-    std::filesystem::current_path(previous_dir_);
-    std::filesystem::remove_all(root_);
-  }
+  void TearDown() override { std::filesystem::current_path(previous_dir_); }
 
   std::filesystem::path work_dir() const { return root_ / "work"; }
   std::filesystem::path log_path() const { return root_ / "log" / "test.log"; }
@@ -54,8 +48,37 @@ class ScratchDirTest : public ::testing::Test {
     return path;
   }
 
-  std::filesystem::path root_;
+  const sys::ScratchDir scratch_{"zarncfg-test"};
+  const std::filesystem::path root_ = scratch_.path();
   std::filesystem::path previous_dir_;
+};
+
+// Also captures standard output, so that a test can compare what a step
+// printed.
+class ReportCapture : public ScratchDirTest {
+ protected:
+  void SetUp() override {
+    ScratchDirTest::SetUp();
+    ::testing::internal::CaptureStdout();
+    capturing_ = true;
+  }
+  void TearDown() override {
+    // The test's own failure reports went to standard output too.
+    if (capturing_ && HasFailure()) std::fputs(printed().c_str(), stderr);
+    if (capturing_) ::testing::internal::GetCapturedStdout();
+    ScratchDirTest::TearDown();
+  }
+
+  // Everything printed since the test began (or since the last call).
+  std::string printed() {
+    std::fflush(stdout);
+    std::string text = ::testing::internal::GetCapturedStdout();
+    ::testing::internal::CaptureStdout();
+    return text;
+  }
+
+ private:
+  bool capturing_ = false;
 };
 
 // Standard input read from a file while it lives.

@@ -1,19 +1,18 @@
-// The certificate copy and the daemon check use the product's fixed paths.
-// Each case runs in a child with a private mount namespace: a tmpfs over
-// /var and its own /etc/group, so the machine's files are never touched.
-#include <fcntl.h>
-#include <grp.h>
-#include <sched.h>
-#include <sys/mount.h>
+// The certificate copy and the daemon check use the product's fixed paths
+// and the host's accounts, so each case runs in a child that has entered a
+// simulated host of its own; the machine's files are never touched.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <optional>
 #include <string>
 
-#include "sys_child.h"
-#include "sys_fd.h"
+#include "hostsim/create.h"
+#include "hostsim/enter.h"
+#include "sys_testing.h"
 #include "zarncfg_test_support.h"
 #include "zarncfg_validate.h"
 
@@ -21,120 +20,97 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr gid_t kBrevikGid = 4242;
+constexpr gid_t kBrevikGid = 301;  // as the simulated host's /etc/group has it
 constexpr std::uint32_t kGiven = CFG_SET | CFG_CMDLINE | CFG_HAS_VALUE;
+constexpr const char* kCopy = "/var/zarn/certs/ca.pem";
 
-class CertsInPrivateHost : public ScratchDirTest {
+class CertsInHost : public ScratchDirTest {
  protected:
-  // Runs the case in the private host; its result is the text of the
-  // failures (empty when it held).  Skips when namespaces are not available.
-  void run_in_private_host(bool with_brevik_group, const std::function<std::string()>& body) {
-    const fs::path group_file = make_file("group", read_group() + (with_brevik_group ? "brevik:x:4242:\n" : ""));
-    sys::Pipe report_pipe;
-    ASSERT_TRUE(sys::make_pipe(report_pipe));
-    std::optional<sys::Child> child = sys::Child::start(sys::ChildSpec([&] {
-      const std::string failures = enter_private_host(group_file) ? body() : "#unshare";
-      (void)sys::write_all(report_pipe.write_end.get(), failures);  // a lost report shows as a failure
-      _exit(0);
-    }));
-    ASSERT_TRUE(child);
-    report_pipe.write_end.reset();
-    std::string report;
-    EXPECT_TRUE(sys::read_all(report_pipe.read_end.get(), report));
-    const std::optional<sys::ExitStatus> end = child->wait();
-    if (report == "#unshare") GTEST_SKIP() << "no private mount namespace here";
-    EXPECT_TRUE(end && end->code == 0);
-    EXPECT_EQ(report, "");
+  void SetUp() override {
+    ScratchDirTest::SetUp();
+    if (geteuid() != 0) GTEST_SKIP() << "entering a simulated host needs root";
+    hostsim::HostOptions options;
+    options.product = root_ / "product";  // the program's functions are called, not installed
+    fs::create_directory(options.product);
+    hostsim::create_host(host_dir(), options);
+    write_in_host("/root/ca.pem", "-----BEGIN CERTIFICATE-----\n");
   }
 
-  fs::path certificate() const { return make_file("ca.pem", "-----BEGIN CERTIFICATE-----\n"); }
-
- private:
-  static std::string read_group() {
-    std::ifstream in("/etc/group");
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+  fs::path host_dir() const { return root_ / "host"; }
+  void write_in_host(const std::string& path, const std::string& content) const {
+    std::ofstream(host_dir() / fs::path(path).relative_path()) << content;
   }
-  static bool enter_private_host(const fs::path& group_file) {
-    const int null_fd = open("/dev/null", O_WRONLY | O_CLOEXEC);
-    dup2(null_fd, STDOUT_FILENO);
-    return unshare(CLONE_NEWNS) == 0 && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
-           mount("zarncfg-test", "/var", "tmpfs", 0, "mode=0755") == 0 &&
-           mount(group_file.c_str(), "/etc/group", nullptr, MS_BIND, nullptr) == 0;
+  // Runs the case in the host; its result is the text of the failures,
+  // empty when it held.
+  void expect_in_host(const std::function<std::string()>& body) {
+    const std::optional<std::string> failures = sys::call_in_child([&] {
+      hostsim::enter_host(host_dir());
+      return body();
+    });
+    EXPECT_EQ(failures, "");
   }
 };
 
 std::string expect(bool holds, const std::string& what) { return holds ? "" : what + "; "; }
 
-TEST_F(CertsInPrivateHost, CopyIsOwnedByRootAndBrevikWithMode0660) {
-  const fs::path source = certificate();
-  run_in_private_host(true, [&] {
-    fs::create_directories("/var/zarn/certs");
+TEST_F(CertsInHost, CopyIsOwnedByRootAndBrevikWithMode0660) {
+  expect_in_host([] {
     ConfigRecord record{};
     vd_msgid_t status = 0;
-    zarncfg_copy_to_certs(record, IDX_LDAP_SSL_CACERT, source.string(), status);
+    zarncfg_copy_to_certs(record, IDX_LDAP_SSL_CACERT, "/root/ca.pem", status);
     struct stat info {};
-    const bool copied = stat("/var/zarn/certs/ca.pem", &info) == 0;
+    const bool copied = stat(kCopy, &info) == 0;
     return expect(status == 0, "status") + expect(copied, "copied") +
-           expect(record[IDX_LDAP_SSL_CACERT].value == "/var/zarn/certs/ca.pem", "value") +
+           expect(record[IDX_LDAP_SSL_CACERT].value == kCopy, "value") +
            expect(info.st_uid == 0 && info.st_gid == kBrevikGid, "owner") +
            expect((info.st_mode & 07777) == 0660, "mode");
   });
 }
 
-TEST_F(CertsInPrivateHost, CopyOntoItselfFailsAndKeepsTheValue) {
-  run_in_private_host(true, [&] {
-    fs::create_directories("/var/zarn/certs");
-    std::ofstream("/var/zarn/certs/ca.pem") << "x\n";
+TEST_F(CertsInHost, CopyOntoItselfFailsAndKeepsTheValue) {
+  write_in_host(kCopy, "x\n");
+  expect_in_host([] {
     ConfigRecord record{};
-    record[IDX_LDAP_SSL_CACERT] = ConfigEntry{kGiven, "/var/zarn/certs/ca.pem"};
+    record[IDX_LDAP_SSL_CACERT] = ConfigEntry{kGiven, kCopy};
     vd_msgid_t status = 0;
-    zarncfg_copy_to_certs(record, IDX_LDAP_SSL_CACERT, "/var/zarn/certs/ca.pem", status);
-    return expect(status == msg_id(1371), "status") +
-           expect(record[IDX_LDAP_SSL_CACERT].value == "/var/zarn/certs/ca.pem", "value");
+    zarncfg_copy_to_certs(record, IDX_LDAP_SSL_CACERT, kCopy, status);
+    return expect(status == msg_id(1371), "status") + expect(record[IDX_LDAP_SSL_CACERT].value == kCopy, "value");
   });
 }
 
-TEST_F(CertsInPrivateHost, MissingBrevikGroupIsReported) {
-  const fs::path source = certificate();
-  run_in_private_host(false, [&] {
-    fs::create_directories("/var/zarn/certs");
+TEST_F(CertsInHost, MissingBrevikGroupIsReported) {
+  write_in_host("/etc/group", "root:x:0:\n");
+  expect_in_host([] {
     ConfigRecord record{};
     vd_msgid_t status = 0;
-    zarncfg_copy_to_certs(record, IDX_LDAP_SSL_CACERT, source.string(), status);
+    zarncfg_copy_to_certs(record, IDX_LDAP_SSL_CACERT, "/root/ca.pem", status);
     return expect(status == msg_id(1345), "status");
   });
 }
 
-TEST_F(CertsInPrivateHost, QuotedNamesReachTheCopy) {
-  const fs::path source = make_file("it's a ca.pem", "pem\n");
-  run_in_private_host(true, [&] {
-    fs::create_directories("/var/zarn/certs");
+TEST_F(CertsInHost, QuotedNamesReachTheCopy) {
+  write_in_host("/root/it's a ca.pem", "pem\n");
+  expect_in_host([] {
     ConfigRecord record{};
     vd_msgid_t status = 0;
-    zarncfg_copy_to_certs(record, IDX_LDAP_SSL_CACERT, source.string(), status);
+    zarncfg_copy_to_certs(record, IDX_LDAP_SSL_CACERT, "/root/it's a ca.pem", status);
     return expect(status == 0, "status") + expect(fs::exists("/var/zarn/certs/it's a ca.pem"), "copied");
   });
 }
 
-TEST_F(CertsInPrivateHost, RunningDaemonsStopAReconfigurationBeforeTheCopy) {
-  const fs::path source = certificate();
-  run_in_private_host(true, [&] {
-    fs::create_directories("/var/zarn/certs");
-    fs::create_directories("/var/zarn/run");
+TEST_F(CertsInHost, RunningDaemonsStopAReconfigurationBeforeTheCopy) {
+  expect_in_host([] {
     // This process stands in for a live daemon.
     std::ofstream("/var/zarn/run/zarnd.pid") << getpid() << "\n";
     ConfigRecord record{};
     record[IDX_CONFIG_STATE] = ConfigEntry{CFG_CURRENT | CFG_HAS_VALUE, "on"};
-    record[IDX_LDAP_SSL_CACERT] = ConfigEntry{kGiven, source.string()};
+    record[IDX_LDAP_SSL_CACERT] = ConfigEntry{kGiven, "/root/ca.pem"};
     vd_msgid_t status = 0;
     zarncfg_validate_special_cases(record, "zarncfg", status);
-    std::string failures = expect(status == msg_id(1365), "ping") + expect(!fs::exists("/var/zarn/certs/ca.pem"), "no copy");
+    std::string failures = expect(status == msg_id(1365), "ping") + expect(!fs::exists(kCopy), "no copy");
     fs::remove("/var/zarn/run/zarnd.pid");
     zarncfg_validate_special_cases(record, "zarncfg", status);
-    return failures + expect(status == 0, "stopped") +
-           expect(record[IDX_LDAP_SSL_CACERT].value == "/var/zarn/certs/ca.pem", "copied");
+    return failures + expect(status == 0, "stopped") + expect(record[IDX_LDAP_SSL_CACERT].value == kCopy, "copied");
   });
 }
 

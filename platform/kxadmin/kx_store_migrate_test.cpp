@@ -32,7 +32,6 @@ std::vector<std::string> schema_of(const std::string& path) {
 class MigrateTest : public ::testing::TestWithParam<kxtest::Backend> {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(dir.ok());
     old_path = spot("old.db");
     ASSERT_TRUE(kxtest::make_version1_store(old_path, "old pw"));
   }

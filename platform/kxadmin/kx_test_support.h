@@ -1,42 +1,22 @@
-// Shared by the kxadmin tests: temporary directories and a store with a
+// Shared by the kxadmin tests: the scratch directory and a store with a
 // logged-in context.
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <filesystem>
 #include <string>
 
 #include "kx_store.h"
 #include "kx_test_stores.h"
 #include "kxadmin.h"
 #include "kxadmin_internal.h"
+#include "sys_testing.h"
 
 namespace kxtest {
 
 inline constexpr const char* SEC_MASTER_PWD = "S3cret pass";
 
-class TempDir {
- public:
-  TempDir() {
-    std::string templ = (std::filesystem::temp_directory_path() / "kxadmin-test-XXXXXX").string();
-    if (mkdtemp(templ.data()) != nullptr) path_ = templ;
-  }
-  ~TempDir() {
-    std::error_code ec;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  bool ok() const { return !path_.empty(); }
-  const std::string& path() const { return path_; }
-  std::string file(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
+using TempDir = sys::ScratchDir;
 
 // The entries of an ACL as "kxadmin acl show" prints them.
 inline std::vector<std::string> acl_lines(const std::string& path, std::string_view acl) {
@@ -54,7 +34,6 @@ class StoreTestBase : public ::testing::Test {
   virtual Backend backend() const = 0;
 
   void SetUp() override {
-    ASSERT_TRUE(dir.ok());
     spot = std::make_unique<StoreSpot>(backend(), dir.path(), "policy.db");
     ASSERT_EQ(spot->problem(), "");
     path = spot->location();

@@ -1,40 +1,27 @@
+// Looking up and editing a document: the parsed text is never changed, the
+// edits go into the overlay and every look-up sees the overlay first.
 #include "stanza_document.h"
 
-#include <cstring>
-#include <utility>
+#include <algorithm>
 
 namespace stz {
 namespace {
 
-constexpr char kLf = '\n';
-
-// The line up to the next LF.  A CR before the LF belongs to the line end,
-// so files edited on other systems read the same and keep their line ends.
-std::string_view nextLine(std::string_view bytes, std::size_t& pos, LineEnd& end) {
-  const std::size_t begin = pos;
-  const void* found = std::memchr(bytes.data() + begin, kLf, bytes.size() - begin);
-  if (found == nullptr) {
-    pos = bytes.size();
-    end = bytes.back() == '\r' ? LineEnd::Cr : LineEnd::None;
-    return bytes.substr(begin, bytes.size() - begin - (end == LineEnd::Cr ? 1 : 0));
-  }
-  const auto lf = static_cast<std::size_t>(static_cast<const char*>(found) - bytes.data());
-  pos = lf + 1;
-  if (lf > begin && bytes[lf - 1] == '\r') {
-    end = LineEnd::CrLf;
-    return bytes.substr(begin, lf - 1 - begin);
-  }
-  end = LineEnd::Lf;
-  return bytes.substr(begin, lf - begin);
-}
-
 // Lines written by edits parse by construction; should one ever not, it is
 // treated as having no name rather than trusted.
-std::optional<ParsedLine> parseEntryLine(const Line& line) {
-  auto parsed = parseLine(line.text);
-  auto* entry = std::get_if<ParsedLine>(&parsed);
-  if (entry == nullptr || entry->kind != LineKind::Entry) return std::nullopt;
-  return std::move(*entry);
+std::optional<LineShape> entryShape(std::string_view text) {
+  const auto scanned = scanLine(text);
+  const auto* shape = std::get_if<LineShape>(&scanned);
+  if (shape == nullptr || shape->kind != LineKind::Entry) return std::nullopt;
+  return *shape;
+}
+
+// The lines of the parsed text were checked when it was read.
+LineKind kindOfParsed(std::string_view text) { return std::get<LineShape>(scanLine(text)).kind; }
+
+bool isEntryNamed(std::string_view text, std::string_view name) {
+  const auto shape = entryShape(text);
+  return shape && shape->name == name;
 }
 
 bool sameValue(const std::optional<std::string>& old_value, std::optional<std::string_view> new_value) {
@@ -44,148 +31,178 @@ bool sameValue(const std::optional<std::string>& old_value, std::optional<std::s
 
 }  // namespace
 
-Document::Document() { blocks_.emplace_back(); }
+std::variant<Document, SyntaxError> Document::parse(std::string_view bytes) { return parseOwned(TextBuffer(bytes)); }
 
-std::variant<Document, SyntaxError> Document::parse(std::string_view bytes) {
-  Document document;
-  SyntaxError error;
-  std::size_t pos = 0;
-  std::size_t line_number = 0;
-  while (pos < bytes.size()) {
-    LineEnd end = LineEnd::None;
-    const std::string_view text = nextLine(bytes, pos, end);
-    if (!document.addLine(text, end, ++line_number, error)) return error;
-  }
-  return document;
-}
-
-bool Document::addLine(std::string_view text, LineEnd end, std::size_t line_number, SyntaxError& error) {
-  auto parsed = parseLine(text);
-  if (auto* fault = std::get_if<SyntaxFault>(&parsed)) {
-    error = {line_number, *fault};
-    return false;
-  }
-  auto& line = std::get<ParsedLine>(parsed);
-  if (line.kind == LineKind::Entry && blocks_.size() == 1) {
-    error = {line_number, SyntaxFault::EntryOutsideStanza};
-    return false;
-  }
-  if (line.kind == LineKind::Header) {
-    blocks_.emplace_back();
-    blocks_.back().indexed = first_block_.try_emplace(std::move(line.name), blocks_.size() - 1).second;
-  }
-  Block& block = blocks_.back();
-  block.lines.push_back(Line{std::string(text), line.kind, end});
-  if (line.kind == LineKind::Entry && block.indexed) {
-    block.entries.try_emplace(std::move(line.name), block.lines.size() - 1);
-  }
-  return true;
+std::variant<Document, SyntaxError> Document::parseOwned(TextBuffer bytes) {
+  auto parsed = ParsedText::parse(std::move(bytes));
+  if (const auto* error = std::get_if<SyntaxError>(&parsed)) return *error;
+  return Document(std::move(std::get<std::shared_ptr<const ParsedText>>(parsed)));
 }
 
 std::optional<StanzaId> Document::findStanza(std::string_view name) const {
-  const auto found = first_block_.find(name);
-  if (found == first_block_.end()) return std::nullopt;
-  return found->second;
+  if (const auto found = base_->findStanza(name)) return found;
+  for (std::size_t k = 0; k < appended_.size(); ++k) {
+    if (appended_[k].name == name) return base_->blockCount() + k;
+  }
+  return std::nullopt;
 }
 
 StanzaId Document::appendStanza(std::string_view name) {
   // A blank line keeps the new stanza apart from whatever ends the file.
-  const Line* last = lastLiveLine();
-  if (last != nullptr && last->kind != LineKind::Blank) blocks_.back().lines.push_back(Line{});
-  blocks_.emplace_back();
-  blocks_.back().lines.push_back(Line{formatHeaderLine(name), LineKind::Header, LineEnd::Lf});
-  blocks_.back().indexed = true;
-  first_block_.emplace(std::string(name), blocks_.size() - 1);
-  return blocks_.size() - 1;
+  const bool blank_before = !appended_.empty() || !lastLineIsBlankOrAbsent();
+  appended_.push_back(NewStanza{std::string(name), formatHeaderLine(name), blank_before, {}});
+  return base_->blockCount() + appended_.size() - 1;
 }
 
-const Line* Document::lastLiveLine() const {
-  for (auto block = blocks_.rbegin(); block != blocks_.rend(); ++block) {
-    for (auto line = block->lines.rbegin(); line != block->lines.rend(); ++line) {
-      if (!line->erased) return &*line;
-    }
+// Whether the last line that would be written is blank, or there is none:
+// an empty file wants no blank line before a new stanza either.
+bool Document::lastLineIsBlankOrAbsent() const {
+  for (std::uint32_t cursor = base_->size();;) {
+    if (inserted_.contains(cursor)) return false;
+    if (cursor == 0) return true;
+    const std::uint32_t begin = base_->lineBefore(cursor);
+    if (!isDeleted(begin)) return kindOfParsed(base_->lineText(base_->lineAt(begin))) == LineKind::Blank;
+    cursor = begin;
   }
-  return nullptr;
 }
 
 std::optional<Entry> Document::findEntry(StanzaId stanza, std::string_view name) const {
-  const Block& block = blocks_[stanza];
-  const auto found = block.entries.find(name);
-  if (found == block.entries.end()) return std::nullopt;
-  auto parsed = parseEntryLine(block.lines[found->second]);
-  if (!parsed) return std::nullopt;
-  return Entry{std::move(parsed->name), std::move(parsed->value)};
+  const auto place = findPlace(stanza, name);
+  if (!place) return std::nullopt;
+  const std::string_view text = textAt(*place);
+  const auto shape = entryShape(text);
+  if (!shape) return std::nullopt;
+  return Entry{std::string(shape->name), entryValue(text, *shape)};
 }
 
 bool Document::setEntry(StanzaId stanza, std::string_view name, std::optional<std::string_view> value) {
-  Block& block = blocks_[stanza];
-  if (const auto found = block.entries.find(name); found != block.entries.end()) {
-    Line& line = block.lines[found->second];
-    const auto parsed = parseEntryLine(line);
-    if (parsed && sameValue(parsed->value, value)) return false;
-    line.text = parsed ? rewriteEntryLine(line.text, *parsed, value) : formatEntryLine(name, value);
+  const auto place = findPlace(stanza, name);
+  if (!place) {
+    insertEntryLine(stanza, formatEntryLine(name, value));
     return true;
   }
-  const std::size_t at = insertionPoint(block);
-  block.lines.insert(block.lines.begin() + static_cast<std::ptrdiff_t>(at),
-                     Line{formatEntryLine(name, value), LineKind::Entry, LineEnd::Lf});
-  for (auto& [entry_name, index] : block.entries) {
-    if (index >= at) ++index;
-  }
-  block.entries.emplace(std::string(name), at);
+  const std::string_view text = textAt(*place);
+  const auto shape = entryShape(text);
+  if (shape && sameValue(entryValue(text, *shape), value)) return false;
+  std::string line = shape ? rewriteEntryLine(text, *shape, value) : formatEntryLine(name, value);
+  editableTextAt(*place) = std::move(line);
   return true;
-}
-
-// After the last live entry, so that comments and blank lines that lead
-// into the next stanza stay where they are.
-std::size_t Document::insertionPoint(const Block& block) const {
-  for (std::size_t at = block.lines.size(); at > 1; --at) {
-    const Line& line = block.lines[at - 1];
-    if (!line.erased && line.kind == LineKind::Entry) return at;
-  }
-  return 1;
 }
 
 bool Document::deleteEntry(StanzaId stanza, std::string_view name) {
-  Block& block = blocks_[stanza];
-  const auto found = block.entries.find(name);
-  if (found == block.entries.end()) return false;
-  const std::size_t deleted = found->second;
-  block.lines[deleted].erased = true;
-  block.entries.erase(found);
-  reindexAfterDelete(block, name, deleted);
+  const auto place = findPlace(stanza, name);
+  if (!place) return false;
+  switch (place->kind) {
+    case Place::Kind::Appended: {
+      auto& lines = appended_[place->at].lines;
+      lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(place->index));
+      break;
+    }
+    case Place::Kind::Inserted: {
+      auto& lines = inserted_[place->at];
+      lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(place->index));
+      if (lines.empty()) inserted_.erase(place->at);
+      break;
+    }
+    case Place::Kind::Parsed:
+      changed_[place->at] = std::nullopt;
+      // A later duplicate becomes the first occurrence, as it would be when
+      // the file is read again.
+      promoted_[{stanza, std::string(name)}] = nextDuplicate(stanza, place->at, name);
+      break;
+  }
   return true;
 }
 
-// A later duplicate becomes the first occurrence, as it would be when the
-// file is read again.
-void Document::reindexAfterDelete(Block& block, std::string_view name, std::size_t deleted) {
-  for (std::size_t at = deleted + 1; at < block.lines.size(); ++at) {
-    const Line& line = block.lines[at];
-    if (line.erased || line.kind != LineKind::Entry) continue;
-    auto parsed = parseEntryLine(line);
-    if (parsed && parsed->name == name) {
-      block.entries.emplace(std::move(parsed->name), at);
-      return;
+std::optional<Document::Place> Document::findPlace(StanzaId stanza, std::string_view name) const {
+  if (isAppended(stanza)) {
+    const auto& lines = appended(stanza).lines;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      if (isEntryNamed(lines[i], name)) {
+        return Place{Place::Kind::Appended, static_cast<std::uint32_t>(stanza - base_->blockCount()), i};
+      }
     }
+    return std::nullopt;
+  }
+  if (const auto parsed = findParsed(stanza, name)) return parsed;
+  return findInserted(stanza, name);
+}
+
+std::optional<Document::Place> Document::findParsed(StanzaId stanza, std::string_view name) const {
+  const auto promoted = promoted_.find({stanza, std::string(name)});
+  std::optional<std::uint32_t> at = promoted != promoted_.end() ? promoted->second : base_->findEntry(stanza, name);
+  if (!at) return std::nullopt;
+  return Place{Place::Kind::Parsed, *at, 0};
+}
+
+// Added lines exist only while no line of the parsed text holds the name.
+std::optional<Document::Place> Document::findInserted(StanzaId stanza, std::string_view name) const {
+  const auto first = inserted_.lower_bound(base_->bodyBegin(stanza));
+  const auto last = inserted_.upper_bound(base_->blockEnd(stanza));
+  for (auto group = first; group != last; ++group) {
+    for (std::size_t i = 0; i < group->second.size(); ++i) {
+      if (isEntryNamed(group->second[i], name)) return Place{Place::Kind::Inserted, group->first, i};
+    }
+  }
+  return std::nullopt;
+}
+
+std::string_view Document::textAt(const Place& place) const {
+  switch (place.kind) {
+    case Place::Kind::Appended: return appended_[place.at].lines[place.index];
+    case Place::Kind::Inserted: return inserted_.at(place.at)[place.index];
+    case Place::Kind::Parsed: break;
+  }
+  if (const auto changed = changed_.find(place.at); changed != changed_.end() && changed->second) {
+    return *changed->second;
+  }
+  return base_->lineText(base_->lineAt(place.at));
+}
+
+std::string& Document::editableTextAt(const Place& place) {
+  switch (place.kind) {
+    case Place::Kind::Appended: return appended_[place.at].lines[place.index];
+    case Place::Kind::Inserted: return inserted_[place.at][place.index];
+    case Place::Kind::Parsed: break;
+  }
+  std::optional<std::string>& line = changed_[place.at];
+  if (!line) line.emplace();
+  return *line;
+}
+
+bool Document::isDeleted(std::uint32_t line_begin) const {
+  const auto changed = changed_.find(line_begin);
+  return changed != changed_.end() && !changed->second;
+}
+
+std::optional<std::uint32_t> Document::nextDuplicate(StanzaId stanza, std::uint32_t after,
+                                                     std::string_view name) const {
+  const std::uint32_t end = base_->blockEnd(stanza);
+  for (std::uint32_t pos = base_->lineAt(after).next; pos < end; pos = base_->lineAt(pos).next) {
+    if (!isDeleted(pos) && isEntryNamed(textAt(Place{Place::Kind::Parsed, pos, 0}), name)) return pos;
+  }
+  return std::nullopt;
+}
+
+void Document::insertEntryLine(StanzaId stanza, std::string line) {
+  if (isAppended(stanza)) {
+    appended(stanza).lines.push_back(std::move(line));
+  } else {
+    inserted_[insertionPoint(stanza)].push_back(std::move(line));
   }
 }
 
-std::string Document::serialize() const {
-  std::string out;
-  bool line_open = false;  // only the file's last line may lack its end
-  for (const Block& block : blocks_) {
-    for (const Line& line : block.lines) {
-      if (line.erased) continue;
-      if (line_open) out.push_back(kLf);
-      out.append(line.text);
-      line_open = line.end == LineEnd::None || line.end == LineEnd::Cr;
-      if (line.end == LineEnd::Cr) out.push_back('\r');
-      if (line.end == LineEnd::CrLf) out.append("\r\n");
-      if (line.end == LineEnd::Lf) out.push_back(kLf);
-    }
+// After the last live entry, so that comments and blank lines that lead
+// into the next stanza stay where they are; directly after the header when
+// the stanza has no entries.
+std::uint32_t Document::insertionPoint(StanzaId stanza) const {
+  const std::uint32_t body = base_->bodyBegin(stanza);
+  for (std::uint32_t cursor = base_->blockEnd(stanza);;) {
+    if (inserted_.contains(cursor) || cursor <= body) return std::max(cursor, body);
+    const std::uint32_t begin = base_->lineBefore(cursor);
+    if (!isDeleted(begin) && kindOfParsed(base_->lineText(base_->lineAt(begin))) == LineKind::Entry) return cursor;
+    cursor = begin;
   }
-  return out;
 }
 
 }  // namespace stz

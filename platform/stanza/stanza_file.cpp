@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "document_cache.h"
 #include "file_read.h"
 #include "stanza_document.h"
 #include "stanza_error.h"
@@ -69,19 +70,20 @@ std::unique_ptr<StanzaFile> stzFileOpen(const std::string& path, int mode, vd_st
     return nullptr;
   }
   std::string why;
-  std::optional<std::string> bytes = stz::readRegularFile(path, why);
-  if (!bytes) {
+  const std::optional<stz::OpenedFile> opened = stz::openRegularFile(path, why);
+  std::optional<stz::ReadResult> contents;
+  if (opened) contents = stz::runDocuments().documentOf(path, *opened, why);
+  if (!contents) {
     status = stz::rememberFailure(STZ_E_OPEN, path, ": cannot open: " + why);
     return nullptr;
   }
-  auto parsed = stz::Document::parse(*bytes);
-  if (const auto* error = std::get_if<stz::SyntaxError>(&parsed)) {
+  if (const auto* error = std::get_if<stz::SyntaxError>(&*contents)) {
     status = stz::rememberFailure(STZ_E_SYNTAX, path, syntaxDetail(*error));
     return nullptr;
   }
   auto file = std::make_unique<StanzaFile>();
   file->state = std::make_unique<StanzaFileState>(path, mode == STZ_MODE_UPDATE,
-                                                  std::move(std::get<stz::Document>(parsed)));
+                                                  std::move(std::get<stz::Document>(*contents)));
   return file;
 }
 
@@ -161,8 +163,12 @@ int stzFileClose(std::unique_ptr<StanzaFile> file) {
     return static_cast<int>(stz::rememberFailure(STZ_E_WRITE, state.path, ": cannot write back: injected fault"));
   }
   std::string why;
-  if (!sys::replace_file(state.path, state.document.serialize(), why)) {
+  if (!sys::replace_file(state.path, state.document.pieces(), why)) {
+    // A failed folder sync leaves the new contents in place: whatever the
+    // file holds now is read again.
+    stz::runDocuments().forget(state.path);
     return static_cast<int>(stz::rememberFailure(STZ_E_WRITE, state.path, ": cannot write back: " + why));
   }
+  stz::runDocuments().rememberWritten(state.path, state.document);
   return 0;
 }

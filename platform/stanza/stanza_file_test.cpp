@@ -12,7 +12,6 @@ namespace {
 
 using testing::readFile;
 using testing::statOf;
-using testing::TempDir;
 using testing::writeFile;
 
 const std::string kSample =
@@ -27,18 +26,7 @@ const std::string kSample =
     "ssl-listening-port = 7134\n"
     "unknown = \"  kept \\\\ as is  \"";  // no final newline
 
-class StzFile : public ::testing::Test {
- protected:
-  std::unique_ptr<StanzaFile> open(int mode = STZ_MODE_UPDATE) {
-    vd_status_t status = 0;
-    auto file = stzFileOpen(path, mode, status);
-    EXPECT_TRUE(file) << stzErrorText(status);
-    EXPECT_EQ(status, 0u);
-    return file;
-  }
-  TempDir dir;
-  std::string path = dir.file("zarnd.conf");
-};
+using StzFile = testing::StanzaFileTest;
 
 TEST_F(StzFile, UntouchedFileIsNotRewritten) {
   writeFile(path, kSample);

@@ -1,16 +1,10 @@
 #include "stanza_syntax.h"
 
-#include <utility>
 
 namespace stz {
 namespace {
 
 constexpr auto npos = std::string_view::npos;
-
-std::size_t skipBlanks(std::string_view text, std::size_t pos) {
-  while (pos < text.size() && isBlank(text[pos])) ++pos;
-  return pos;
-}
 
 std::size_t trimBlanksBefore(std::string_view text, std::size_t begin, std::size_t end) {
   while (end > begin && isBlank(text[end - 1])) --end;
@@ -19,56 +13,64 @@ std::size_t trimBlanksBefore(std::string_view text, std::size_t begin, std::size
 
 bool onlyBlanksFrom(std::string_view text, std::size_t pos) { return skipBlanks(text, pos) == text.size(); }
 
-std::variant<ParsedLine, SyntaxFault> parseHeader(std::string_view text, std::size_t open) {
+std::variant<LineShape, SyntaxFault> scanHeader(std::string_view text, std::size_t open) {
   const std::size_t close = text.find(']', open + 1);
   if (close == npos) return SyntaxFault::MissingBracket;
   if (!onlyBlanksFrom(text, close + 1)) return SyntaxFault::JunkAfterHeader;
   const std::size_t begin = skipBlanks(text, open + 1);
   const std::size_t end = trimBlanksBefore(text, begin, close);
   if (begin == end) return SyntaxFault::EmptyStanzaName;
-  ParsedLine line;
+  LineShape line;
   line.kind = LineKind::Header;
-  line.name.assign(text.substr(begin, end - begin));
+  line.name = text.substr(begin, end - begin);
   return line;
 }
 
 // Only \" and \\ are escapes; any other backslash stays as it is, so that a
 // quoted value written by hand with a lone backslash still means what it
 // shows.
-std::variant<std::string, SyntaxFault> readQuoted(std::string_view text, std::size_t open) {
-  std::string value;
+bool escapesNext(std::string_view text, std::size_t pos) {
+  return text[pos] == '\\' && pos + 1 < text.size() && (text[pos + 1] == '"' || text[pos + 1] == '\\');
+}
+
+// Where the closing quote of the value opened at `open` stands.
+std::variant<std::size_t, SyntaxFault> findClosingQuote(std::string_view text, std::size_t open) {
   for (std::size_t pos = open + 1; pos < text.size(); ++pos) {
-    char c = text[pos];
-    if (c == '"') {
+    if (text[pos] == '"') {
       if (!onlyBlanksFrom(text, pos + 1)) return SyntaxFault::JunkAfterQuote;
-      return value;
+      return pos;
     }
-    if (c == '\\' && pos + 1 < text.size() && (text[pos + 1] == '"' || text[pos + 1] == '\\')) c = text[++pos];
-    value.push_back(c);
+    if (escapesNext(text, pos)) ++pos;
   }
   return SyntaxFault::UnterminatedQuote;
 }
 
-std::variant<ParsedLine, SyntaxFault> parseEntry(std::string_view text, std::size_t begin) {
-  ParsedLine line;
+std::string unquote(std::string_view quoted) {
+  std::string value;
+  value.reserve(quoted.size());
+  for (std::size_t pos = 0; pos < quoted.size(); ++pos) {
+    if (escapesNext(quoted, pos)) ++pos;
+    value.push_back(quoted[pos]);
+  }
+  return value;
+}
+
+std::variant<LineShape, SyntaxFault> scanEntry(std::string_view text, std::size_t begin) {
+  LineShape line;
   line.kind = LineKind::Entry;
   line.equals = text.find('=', begin);
   line.name_end = trimBlanksBefore(text, begin, line.equals == npos ? text.size() : line.equals);
   if (line.name_end == begin) return SyntaxFault::EmptyEntryName;
-  line.name.assign(text.substr(begin, line.name_end - begin));
+  line.name = text.substr(begin, line.name_end - begin);
   if (line.equals == npos) {
     line.value_begin = text.size();
     return line;
   }
   line.value_begin = skipBlanks(text, line.equals + 1);
   if (line.value_begin < text.size() && text[line.value_begin] == '"') {
-    auto quoted = readQuoted(text, line.value_begin);
-    if (auto* fault = std::get_if<SyntaxFault>(&quoted)) return *fault;
-    line.value = std::move(std::get<std::string>(quoted));
-    return line;
+    const auto close = findClosingQuote(text, line.value_begin);
+    if (const auto* fault = std::get_if<SyntaxFault>(&close)) return *fault;
   }
-  const std::size_t end = trimBlanksBefore(text, line.value_begin, text.size());
-  line.value.emplace(text.substr(line.value_begin, end - line.value_begin));
   return line;
 }
 
@@ -83,8 +85,6 @@ bool needsQuotes(std::string_view value) {
 
 }  // namespace
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
-
 std::string_view faultText(SyntaxFault fault) {
   switch (fault) {
     case SyntaxFault::EntryOutsideStanza: return "entry before the first stanza header";
@@ -98,16 +98,50 @@ std::string_view faultText(SyntaxFault fault) {
   return "malformed line";
 }
 
-std::variant<ParsedLine, SyntaxFault> parseLine(std::string_view text) {
+std::variant<LineShape, SyntaxFault> scanLine(std::string_view text) {
   const std::size_t first = skipBlanks(text, 0);
-  if (first == text.size()) return ParsedLine{};
+  if (first == text.size()) return LineShape{};
   if (text[first] == '#') {
-    ParsedLine line;
+    LineShape line;
     line.kind = LineKind::Comment;
     return line;
   }
-  if (text[first] == '[') return parseHeader(text, first);
-  return parseEntry(text, first);
+  if (text[first] == '[') return scanHeader(text, first);
+  return scanEntry(text, first);
+}
+
+std::optional<SyntaxFault> checkHeader(std::string_view text, std::size_t open) {
+  const auto header = scanHeader(text, open);
+  if (const auto* fault = std::get_if<SyntaxFault>(&header)) return *fault;
+  return std::nullopt;
+}
+
+std::optional<SyntaxFault> checkQuotedValue(std::string_view text, std::size_t open) {
+  const auto close = findClosingQuote(text, open);
+  if (const auto* fault = std::get_if<SyntaxFault>(&close)) return *fault;
+  return std::nullopt;
+}
+
+std::optional<std::string> entryValue(std::string_view text, const LineShape& shape) {
+  if (shape.equals == npos) return std::nullopt;
+  if (shape.value_begin < text.size() && text[shape.value_begin] == '"') {
+    const std::size_t close = std::get<std::size_t>(findClosingQuote(text, shape.value_begin));
+    return unquote(text.substr(shape.value_begin + 1, close - shape.value_begin - 1));
+  }
+  const std::size_t end = trimBlanksBefore(text, shape.value_begin, text.size());
+  return std::string(text.substr(shape.value_begin, end - shape.value_begin));
+}
+
+std::variant<ParsedLine, SyntaxFault> parseLine(std::string_view text) {
+  auto scanned = scanLine(text);
+  if (const auto* fault = std::get_if<SyntaxFault>(&scanned)) return *fault;
+  const LineShape& shape = std::get<LineShape>(scanned);
+  ParsedLine line;
+  static_cast<EntryLayout&>(line) = shape;
+  line.kind = shape.kind;
+  line.name.assign(shape.name);
+  if (shape.kind == LineKind::Entry) line.value = entryValue(text, shape);
+  return line;
 }
 
 bool isWritableStanzaName(std::string_view name) {
@@ -145,7 +179,7 @@ std::string formatEntryLine(std::string_view name, std::optional<std::string_vie
   return line;
 }
 
-std::string rewriteEntryLine(std::string_view text, const ParsedLine& parsed,
+std::string rewriteEntryLine(std::string_view text, const EntryLayout& parsed,
                              std::optional<std::string_view> value) {
   if (!value) return std::string(text.substr(0, parsed.name_end));
   const std::string encoded = encodeValue(*value);

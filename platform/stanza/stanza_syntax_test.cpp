@@ -40,6 +40,9 @@ TEST(StzSyntax, ReadsEachKindOfLine) {
   };
   for (const auto& c : cases) {
     auto parsed = parseLine(c.text);
+    LineKind checked = LineKind::Blank;
+    EXPECT_EQ(checkLine(c.text, checked), std::nullopt) << c.text;
+    EXPECT_EQ(checked, c.kind) << c.text;
     ASSERT_TRUE(std::holds_alternative<ParsedLine>(parsed)) << c.text;
     const auto& line = std::get<ParsedLine>(parsed);
     EXPECT_EQ(line.kind, c.kind) << c.text;
@@ -58,6 +61,8 @@ TEST(StzSyntax, RefusesMalformedLines) {
   };
   for (const auto& [text, fault] : cases) {
     auto parsed = parseLine(text);
+    LineKind kind = LineKind::Blank;
+    EXPECT_EQ(checkLine(text, kind), fault) << text;
     ASSERT_TRUE(std::holds_alternative<SyntaxFault>(parsed)) << text;
     EXPECT_EQ(std::get<SyntaxFault>(parsed), fault) << text;
   }

@@ -1,38 +1,28 @@
-// Temporary directories and whole-file helpers for the stanza tests.
+// Scratch directories and whole-file helpers for the stanza tests.
 #pragma once
 
 #include <sys/stat.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <vector>
+
+#include "sys_testing.h"
+
+#include <gtest/gtest.h>
+
+#include "stanza_file.h"
 
 namespace stz::testing {
 
-class TempDir {
+// The shared scratch directory, and how many entries it holds.
+class TempDir : public sys::ScratchDir {
  public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "stz_test.XXXXXX").string();
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    if (::mkdtemp(name.data()) != nullptr) path_ = name.data();
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  ~TempDir() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-  }
-  std::string file(const std::string& name) const { return path_ + "/" + name; }
+  TempDir() : ScratchDir("stz-test") {}
   std::size_t entryCount() const {
-    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(path_), {}));
+    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(path()), {}));
   }
-
- private:
-  std::string path_;
 };
 
 inline void writeFile(const std::string& path, const std::string& bytes) {
@@ -49,5 +39,19 @@ inline struct stat statOf(const std::string& path) {
   ::lstat(path.c_str(), &info);
   return info;
 }
+
+// A test with a file of its own to open through the library.
+class StanzaFileTest : public ::testing::Test {
+ protected:
+  std::unique_ptr<StanzaFile> open(int mode = STZ_MODE_UPDATE) {
+    vd_status_t status = 0;
+    auto file = stzFileOpen(path, mode, status);
+    EXPECT_TRUE(file) << stzErrorText(status);
+    EXPECT_EQ(status, 0u);
+    return file;
+  }
+  TempDir dir;
+  std::string path = dir.file("zarnd.conf");
+};
 
 }  // namespace stz::testing

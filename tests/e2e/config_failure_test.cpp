@@ -49,7 +49,7 @@ class ConfigFailureTest : public ConfigTest {
     EXPECT_FALSE(host().exists("/var/zarn/certs/zarnd.kdb"));
     EXPECT_FALSE(host().exists("/var/zarn/certs/zarnd.sth"));
     EXPECT_FALSE(host().exists("/var/zarn/run/zarnevcd.autostart"));
-    EXPECT_EQ(count_of(invocations(), "/opt/Varden/bin/certbind -f /opt/zarn/etc/zarnd.conf -unconfig -n zarnd\n"), 1);
+    EXPECT_EQ(count_of(invocations(), "/opt/Varden/bin/certbind -f /opt/zarn/etc/zarnd.conf -unconfig -n zarnd\n"), 1u);
   }
 
   std::string store_before_;

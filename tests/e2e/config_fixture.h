@@ -1,12 +1,15 @@
-// What the configuration end-to-end tests share: a simulated host with a
-// policy store, small policy files, a CA certificate to copy, the messages a
-// run prints, and looks at what a run left on the host.
+// What the end-to-end tests of the configuration share: a simulated host
+// with a policy store, small policy files, a CA certificate to copy, the
+// messages a run prints, and looks at what a run left on the host and that
+// it kept the password to itself.
 #pragma once
 
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
+#include <initializer_list>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -14,11 +17,14 @@
 #include <vector>
 
 #include "e2e/host_fixture.h"
+#include "e2e/secret_scan.h"
 
 namespace e2e {
 
+// Recognisable, so that any copy of it shows up in a search of the host.
 inline constexpr const char* kPwd = "Secr3tMaster";
 inline constexpr const char* kCert = "/etc/ssl/zarn-ca.pem";
+inline constexpr const char* kCertText = "-----BEGIN CERTIFICATE-----\nZARN TEST CA\n-----END CERTIFICATE-----\n";
 inline constexpr const char* kHost = "zarnhost";
 
 // Small policy files with a known number of commands, so that the progress
@@ -40,16 +46,19 @@ inline const std::vector<std::string> kStopLinks = {"/etc/rc.d/rc0.d/K13kbrevik"
                                                     "/etc/rc.d/rc6.d/K13kbrevik", "/etc/rc.d/rc0.d/K12brevik",
                                                     "/etc/rc.d/rc1.d/K12brevik",  "/etc/rc.d/rc6.d/K12brevik"};
 
-inline const std::string kInputHead =
+inline const std::string kGatheringHead =
     "Gathering information. \n"
-    "Processing the current configuration files. \n"
-    "Processing the command line. \n"
-    "Validating the information. \n";
-inline const std::string kFirstRunHead = kInputHead +
-                                         "Configuring Zarn. \n"
-                                         "Configuring the ZARND daemon. \n"
-                                         "Initializing the Varden Policy Server context. \n"
-                                         "Registering with Varden Policy Server. This may take a few minutes. \n";
+    "Processing the current configuration files. \n";
+inline const std::string kResponseFileLine = "Processing the response file. \n";
+inline const std::string kCommandLineLine = "Processing the command line. \n";
+inline const std::string kValidatingLine = "Validating the information. \n";
+inline const std::string kInputHead = kGatheringHead + kCommandLineLine + kValidatingLine;
+inline const std::string kFirstRunSteps =
+    "Configuring Zarn. \n"
+    "Configuring the ZARND daemon. \n"
+    "Initializing the Varden Policy Server context. \n"
+    "Registering with Varden Policy Server. This may take a few minutes. \n";
+inline const std::string kFirstRunHead = kInputHead + kFirstRunSteps;
 inline const std::string kProductPolicy = "Registering the Zarn product policy. \n..\n";
 inline const std::string kBranchPolicy = "Registering the policy-specific policy information. \n..\n";
 inline const std::string kMachinePolicy = "Registering the machine-specific policy information. \n..\n";
@@ -62,6 +71,7 @@ inline const std::string kOtherDaemons =
 inline const std::string kSuccess = "The configuration process completed successfully. \n";
 inline const std::string kRollBack = "Unregistering Varden Policy Server and policy-specific information.\n";
 inline const std::string kUnregister = "Unregistering with Varden Policy Server. \n";
+// The closing words of every failed run.
 inline const std::string kFailed =
     "ZRNCF0021E   The configuration process did not complete successfully. \n"
     "See /var/zarn/log/msg__zarncfg.log for details.\n";
@@ -90,8 +100,8 @@ inline std::optional<std::string> stanza_value(const std::string& text, std::str
   return std::nullopt;
 }
 
-inline int count_of(const std::string& text, std::string_view needle) {
-  int n = 0;
+inline std::size_t count_of(const std::string& text, std::string_view needle) {
+  std::size_t n = 0;
   for (auto at = text.find(needle); at != std::string::npos; at = text.find(needle, at + needle.size())) ++n;
   return n;
 }
@@ -107,25 +117,61 @@ inline void prepare_host(const TempHost& h, bool create_store = true) {
   h.write_file("/opt/zarn/etc/brevik.per-policy", kPerPolicy);
   h.write_file("/opt/zarn/etc/brevik.per-machine", kPerMachine);
   h.sh("rm -f /opt/zarn/etc/brevik.once-only.u3800 /opt/zarn/etc/brevik.once-only.u4100");
-  h.write_file(kCert, "-----BEGIN CERTIFICATE-----\nZARN TEST CA\n-----END CERTIFICATE-----\n");
+  h.write_file(kCert, kCertText);
 }
 
-inline std::vector<std::string> first_args(std::vector<std::string> extra = {}) {
+inline std::vector<std::string> first_args(const std::vector<std::string>& extra = {}) {
   std::vector<std::string> args = {"-ldap_ssl_cacert", kCert, "-branch", "brevik1", "-suffix", "o=zarn",
                                    "-sec_master_pwd", kPwd};
   args.insert(args.end(), extra.begin(), extra.end());
   return args;
 }
 
-// No run may leave the security master password where other users or the
-// logs keep it.  (The stand-ins' own invocation log under /var/zarn/run
-// records the command lines that carry it on purpose.)
+// A first configuration that must succeed; the stand-ins' record starts empty after it.
+inline void configure_first(const TempHost& h, const std::vector<std::string>& extra = {}) {
+  const auto r = h.zarncfg(first_args(extra));
+  ASSERT_EQ(r.exit_status, 0) << describe(r);
+  h.sh("rm -f /var/zarn/run/standins.log");
+}
+
+// No run may leave the security master password anywhere in the host: not
+// in the logs, not in a password file that outlived its command.
 inline void expect_no_password_left(const TempHost& h) {
-  const auto found = h.sh(std::string("grep -rl -- '") + kPwd + "' /var/zarn/log /tmp /var/zarn/zarncfg /opt/zarn/etc");
-  EXPECT_EQ(found.out, "") << describe(found);
-  // Password files of registration never outlive their command.
-  const auto leftovers = h.sh("ls -A /opt/zarn/etc | grep -E '^[.]zarncfg-pw[.]'");
-  EXPECT_EQ(leftovers.out, "") << describe(leftovers);
+  EXPECT_EQ(find_secret(h, kPwd), std::vector<std::string>{});
+}
+
+using sys::file_text;
+
+// One line per entry below the host's `dirs`: path, mode, and the link
+// target or a hash of the content.  Equal snapshots mean nothing changed there.
+inline std::string tree_snapshot(const TempHost& host, std::initializer_list<std::string_view> dirs) {
+  namespace fs = std::filesystem;
+  std::vector<std::string> lines;
+  for (const std::string_view dir : dirs) {
+    if (!host.exists(dir)) continue;
+    for (const auto& item : fs::recursive_directory_iterator(host.path(dir))) {
+      const auto status = item.symlink_status();
+      std::ostringstream line;
+      line << fs::relative(item.path(), host.dir()).string() << ' ' << std::oct
+           << static_cast<unsigned>(status.permissions()) << std::dec << ' ';
+      if (fs::is_symlink(status)) {
+        line << "-> " << fs::read_symlink(item.path()).string();
+      } else if (fs::is_regular_file(status)) {
+        line << std::hash<std::string>{}(file_text(item.path()));
+      }
+      lines.push_back(line.str());
+    }
+  }
+  std::sort(lines.begin(), lines.end());
+  std::string text;
+  for (const auto& line : lines) text += line + '\n';
+  return text;
+}
+
+// What a refused run must leave alone: the configuration files and their
+// backups, certificates and keys, the policy store and the run-level links.
+inline std::string configuration_snapshot(const TempHost& host) {
+  return tree_snapshot(host, {"/opt/zarn/etc", "/var/zarn/certs", "/var/Varden", "/etc/rc.d"});
 }
 
 inline std::string link_target(const TempHost& h, const std::string& link) {
@@ -162,11 +208,7 @@ class ConfigTest : public HostTest {
     HostTest::TearDown();
   }
 
-  void configure_first(std::vector<std::string> extra = {}) {
-    const auto r = zarncfg(first_args(std::move(extra)));
-    ASSERT_EQ(r.exit_status, 0) << describe(r);
-    sh("rm -f /var/zarn/run/standins.log");
-  }
+  void configure_first(const std::vector<std::string>& extra = {}) { e2e::configure_first(host(), extra); }
 
   std::string invocations() { return file_or_empty("/var/zarn/run/standins.log"); }
   std::string file_or_empty(std::string_view p) { return host().exists(p) ? read_file(p) : ""; }

@@ -1,9 +1,5 @@
 // End to end: several simulated hosts configured against one policy store,
 // as machines share one Varden Policy Server.
-#include <stdlib.h>
-
-#include <stdexcept>
-
 #include "e2e/config_fixture.h"
 
 namespace e2e {
@@ -15,21 +11,6 @@ hostsim::HostOptions shared_host(const std::string& name, const std::filesystem:
   options.shared_varden = store_dir;
   return options;
 }
-
-std::filesystem::path make_store_dir() {
-  std::string name = "/tmp/zarn-shared-store.XXXXXX";
-  if (::mkdtemp(name.data()) == nullptr) throw std::runtime_error("mkdtemp failed for " + name);
-  return name;
-}
-
-// Removes the shared store after the hosts that used it.
-struct StoreDir {
-  std::filesystem::path path = make_store_dir();
-  ~StoreDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path, ignored);
-  }
-};
 
 class SharedStoreTest : public ::testing::Test {
  protected:
@@ -44,9 +25,9 @@ class SharedStoreTest : public ::testing::Test {
     expect_no_password_left(second_);
   }
 
-  StoreDir store_;
-  TempHost first_{shared_host("hosta", store_.path)};
-  TempHost second_{shared_host("hostb", store_.path)};
+  const sys::ScratchDir store_{"zarn-shared-store"};  // removed after the hosts that used it
+  TempHost first_{shared_host("hosta", store_.path())};
+  TempHost second_{shared_host("hostb", store_.path())};
 };
 
 TEST_F(SharedStoreTest, SecondHostOnTheSameBranchLoadsOnlyItsMachinePolicy) {

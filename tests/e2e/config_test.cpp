@@ -166,7 +166,7 @@ TEST_F(ConfigTest, ReconfigurationChangingOnlyZarndLogs) {
   EXPECT_FALSE(host().exists("/var/zarn/log/msg__zarnd.log.bak"));
   const std::string log = log_text();
   // Registration, the three policy file steps and the TCB.
-  EXPECT_EQ(count_of(log, "The configuration process has been run previously.\n"), 5);
+  EXPECT_EQ(count_of(log, "The configuration process has been run previously.\n"), 5u);
   const auto state_write = log.rfind("Entering function zarncfg_set_config_state.\n");
   ASSERT_NE(state_write, std::string::npos);
   EXPECT_NE(log.find("Adding entry on to /opt/zarn/etc/zarnd.conf.\n", state_write), std::string::npos);

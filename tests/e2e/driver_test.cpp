@@ -5,11 +5,12 @@
 
 #include <string>
 
-#include "host_fixture.h"
+#include "e2e/config_fixture.h"
 
 namespace {
 
 using e2e::HostTest;
+using e2e::kFailed;
 
 constexpr const char* kUsage =
     "Usage: \n"
@@ -86,10 +87,6 @@ constexpr const char* kExamples =
 constexpr const char* kVersionBlock =
     "zarncfg 4.1.0.1 (030512b)\n"
     "Zarn 4.1.0\n";
-
-constexpr const char* kFailed =
-    "ZRNCF0021E   The configuration process did not complete successfully. \n"
-    "See /var/zarn/log/msg__zarncfg.log for details.\n";
 
 constexpr const char* kCredHoldHelp = "-cred_hold\n\tDisk hold time of credentials in minutes. \n";
 

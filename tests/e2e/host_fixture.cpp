@@ -1,7 +1,6 @@
 #include "e2e/host_fixture.h"
 
 #include <fcntl.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,15 +13,6 @@
 namespace fs = std::filesystem;
 
 namespace e2e {
-namespace {
-
-fs::path make_temp_dir() {
-  std::string name = "/tmp/zarnhost.XXXXXX";
-  if (::mkdtemp(name.data()) == nullptr) throw std::runtime_error("mkdtemp failed for " + name);
-  return name;
-}
-
-}  // namespace
 
 std::string strip_log_headers(std::string_view log) {
   static const std::regex header(R"(^\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{3} UTC )");
@@ -36,7 +26,7 @@ std::string strip_log_headers(std::string_view log) {
   return kept;
 }
 
-TempHost::TempHost(const hostsim::HostOptions& options) : dir_(make_temp_dir()) {
+TempHost::TempHost(const hostsim::HostOptions& options) : dir_(sys::make_scratch_dir("zarnhost")) {
   try {
     hostsim::create_host(dir_, options);
   } catch (...) {

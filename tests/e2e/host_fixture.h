@@ -19,6 +19,7 @@
 #include "hostsim/pty_session.h"
 #include "hostsim/remove.h"
 #include "hostsim/run.h"
+#include "sys_testing.h"
 
 namespace e2e {
 

@@ -4,20 +4,16 @@
 #include <string>
 #include <vector>
 
-#include "host_fixture.h"
+#include "e2e/config_fixture.h"
 
 namespace {
 
 using e2e::HostTest;
-
-constexpr const char* kGathering =
-    "Gathering information. \n"
-    "Processing the current configuration files. \n";
-constexpr const char* kCommandLine = "Processing the command line. \n";
-constexpr const char* kValidating = "Validating the information. \n";
-constexpr const char* kFailed =
-    "ZRNCF0021E   The configuration process did not complete successfully. \n"
-    "See /var/zarn/log/msg__zarncfg.log for details.\n";
+using e2e::kCommandLineLine;
+using e2e::kFailed;
+using e2e::kGatheringHead;
+using e2e::kResponseFileLine;
+using e2e::kValidatingLine;
 
 constexpr const char* kZarndConf = "[zarncfg]\nsuffix = o=x\nstate = on\n";
 constexpr const char* kBrevikConf = "[policy]\nbranch = b1\n";
@@ -45,25 +41,25 @@ TEST_F(InputTest, RelativeResponseFileIsFoundInTheStartDirectory) {
   write_file("/home/admin/config.rsp", "[zarncfg]\nsuffix = o=other\n");
   const auto result = zarncfg({"-rs", "config.rsp"}, e2e::in_dir("/home/admin"));
   EXPECT_EQ(result.exit_status, 1);
-  EXPECT_EQ(result.out, std::string(kGathering) + "Processing the response file. \n" + cannot_change("suffix") + kFailed)
+  EXPECT_EQ(result.out, kGatheringHead + kResponseFileLine + cannot_change("suffix") + kFailed)
       << e2e::describe(result);
 
   write_file("/home/admin/config.rsp", "[zarncfg]\nsuffix = o=x\n");
   const auto accepted = zarncfg({"-rs", "config.rsp"}, e2e::in_dir("/home/admin"));
-  EXPECT_TRUE(accepted.out.starts_with(std::string(kGathering) + "Processing the response file. \n" + kCommandLine +
-                                       kValidating))
+  EXPECT_TRUE(accepted.out.starts_with(kGatheringHead + kResponseFileLine + kCommandLineLine +
+                                       kValidatingLine))
       << e2e::describe(accepted);
 }
 
 TEST_F(InputTest, ResponseFileErrors) {
   const auto missing = zarncfg({"-rspfile", "nowhere.rsp"}, e2e::in_dir("/opt/zarn"));
   EXPECT_EQ(missing.exit_status, 1);
-  EXPECT_EQ(missing.out, std::string(kGathering) + "Processing the response file. \n" +
+  EXPECT_EQ(missing.out, kGatheringHead + kResponseFileLine +
                              "ZRNCF1340E   File nowhere.rsp could not be opened.\n" + kFailed);
   const auto no_value = zarncfg({"-rspfile", "-suffix", "o=x"});
   EXPECT_EQ(no_value.exit_status, 1);
   EXPECT_EQ(no_value.out,
-            std::string(kGathering) + "ZRNCF1332E   The option -rspfile requires a value to be specified. \n" + kFailed);
+            kGatheringHead + "ZRNCF1332E   The option -rspfile requires a value to be specified. \n" + kFailed);
 }
 
 TEST_F(InputTest, ConfiguredBranchAndSuffixCannotChange) {
@@ -76,14 +72,14 @@ TEST_F(InputTest, ConfiguredBranchAndSuffixCannotChange) {
   for (const auto& c : cases) {
     const auto result = zarncfg(c.args);
     EXPECT_EQ(result.exit_status, 1);
-    EXPECT_EQ(result.out, std::string(kGathering) + kCommandLine + cannot_change(c.refused) + kFailed)
+    EXPECT_EQ(result.out, kGatheringHead + kCommandLineLine + cannot_change(c.refused) + kFailed)
         << e2e::describe(result);
   }
   // Refused runs leave the files as they were.
   EXPECT_EQ(read_file("/opt/zarn/etc/zarnd.conf"), kZarndConf);
   EXPECT_EQ(read_file("/opt/zarn/etc/brevik.conf"), kBrevikConf);
   const auto same = zarncfg({"-branch", "b1", "-suffix", "o=x"});
-  EXPECT_TRUE(same.out.starts_with(std::string(kGathering) + kCommandLine + kValidating)) << e2e::describe(same);
+  EXPECT_TRUE(same.out.starts_with(kGatheringHead + kCommandLineLine + kValidatingLine)) << e2e::describe(same);
 }
 
 TEST_F(InputTest, EntryInTwoConfigurationFilesIsRefused) {
@@ -92,7 +88,7 @@ TEST_F(InputTest, EntryInTwoConfigurationFilesIsRefused) {
   const auto result = zarncfg({"-branch", "b1"});
   EXPECT_EQ(result.exit_status, 1);
   EXPECT_EQ(result.out,
-            std::string(kGathering) + "ZRNCF1333E   The option suffix has been specified more than once. \n" + kFailed);
+            kGatheringHead + "ZRNCF1333E   The option suffix has been specified more than once. \n" + kFailed);
 }
 
 TEST_F(InputTest, DeleteErrors) {
@@ -112,10 +108,10 @@ TEST_F(InputTest, DeleteErrors) {
   for (const auto& c : cases) {
     const auto result = zarncfg({"-branch", "b", "-delete", c.list});
     EXPECT_EQ(result.exit_status, 1) << c.list;
-    EXPECT_EQ(result.out, std::string(kGathering) + kCommandLine + c.printed + kFailed) << c.list;
+    EXPECT_EQ(result.out, kGatheringHead + kCommandLineLine + c.printed + kFailed) << c.list;
   }
   const auto accepted = zarncfg({"-branch", "b", "-delete", "dns,uid"});
-  EXPECT_TRUE(accepted.out.starts_with(std::string(kGathering) + kCommandLine + kValidating))
+  EXPECT_TRUE(accepted.out.starts_with(kGatheringHead + kCommandLineLine + kValidatingLine))
       << e2e::describe(accepted);
   EXPECT_NE(log_text().find("Deleting option uid. \n"), std::string::npos);
 }

@@ -89,9 +89,7 @@ struct Fleet {
 class ManyHostsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string dir = "/tmp/zarn-fleet.XXXXXX";
-    ASSERT_NE(::mkdtemp(dir.data()), nullptr);
-    fleet_.shared = fs::path(dir) / "varden";
+    fleet_.shared = top_ / "varden";
     hostsim::HostOptions options;
     options.shared_varden = fleet_.shared;
     for (int i = 0; i < host_count(); ++i) {
@@ -103,12 +101,7 @@ class ManyHostsTest : public ::testing::Test {
     ASSERT_EQ(init.exit_status, 0) << describe(init);
   }
 
-  void TearDown() override {
-    const fs::path top = fleet_.shared.parent_path();
-    fleet_.hosts.clear();
-    std::error_code ignored;
-    fs::remove_all(top, ignored);
-  }
+  void TearDown() override { fleet_.hosts.clear(); }
 
   std::size_t count_of(const std::vector<std::string>& lines, const std::string& wanted) {
     return static_cast<std::size_t>(std::count(lines.begin(), lines.end(), wanted));
@@ -143,6 +136,7 @@ class ManyHostsTest : public ::testing::Test {
            r.out.find("ZRNCF0021E") != std::string::npos;
   }
 
+  const sys::ScratchDir top_{"zarn-fleet"};  // the hosts go first
   Fleet fleet_;
 };
 

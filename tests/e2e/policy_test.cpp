@@ -1,79 +1,41 @@
 // End to end: the product's default policy loaded by the installed zarncfg
 // into one policy store that several simulated hosts share, with the policy
 // files the product installs, and the roll-back of what a failed run applied.
-#include <stdlib.h>
-
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <sstream>
-#include <stdexcept>
 
-#include "e2e/host_fixture.h"
+#include "e2e/config_fixture.h"
 
 namespace e2e {
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kPwd = "Secr3tMaster";
-constexpr const char* kCert = "/etc/ssl/zarn-ca.pem";
 constexpr const char* kKxadmin = "/opt/Varden/bin/kxadmin ";
 
-constexpr const char* kOnceOnly = "/opt/zarn/etc/brevik.once-only";
+constexpr const char* kOnceOnlyFile = "/opt/zarn/etc/brevik.once-only";
 constexpr const char* kU3800 = "/opt/zarn/etc/brevik.once-only.u3800";
 constexpr const char* kU4100 = "/opt/zarn/etc/brevik.once-only.u4100";
-constexpr const char* kPerPolicy = "/opt/zarn/etc/brevik.per-policy";
-constexpr const char* kPerMachine = "/opt/zarn/etc/brevik.per-machine";
+constexpr const char* kPerPolicyFile = "/opt/zarn/etc/brevik.per-policy";
+constexpr const char* kPerMachineFile = "/opt/zarn/etc/brevik.per-machine";
 
 const std::map<std::string, std::string> kAnnouncement = {
-    {kOnceOnly, "Registering the Zarn product policy. \n"},
+    {kOnceOnlyFile, "Registering the Zarn product policy. \n"},
     {kU3800, "Registering the brevik.once-only.u3800 policy updates. \n"},
     {kU4100, "Registering the brevik.once-only.u4100 policy updates. \n"},
-    {kPerPolicy, "Registering the policy-specific policy information. \n"},
-    {kPerMachine, "Registering the machine-specific policy information. \n"},
+    {kPerPolicyFile, "Registering the policy-specific policy information. \n"},
+    {kPerMachineFile, "Registering the machine-specific policy information. \n"},
 };
 
-const std::string kHead =
-    "Gathering information. \n"
-    "Processing the current configuration files. \n"
-    "Processing the command line. \n"
-    "Validating the information. \n"
-    "Configuring Zarn. \n"
-    "Configuring the ZARND daemon. \n"
-    "Initializing the Varden Policy Server context. \n";
-const std::string kRegistering = "Registering with Varden Policy Server. This may take a few minutes. \n";
-const std::string kTcb = "Initializing the ZARND daemon's Trusted Computing Base.\n";
-const std::string kTail =
-    "Configuring the ZARNAUDITD daemon. \n"
-    "Configuring the ZARNWDD daemon. \n"
-    "Configuring the kernel extensions. \n"
-    "The configuration process completed successfully. \n";
-const std::string kRollBack = "Unregistering Varden Policy Server and policy-specific information.\n";
-const std::string kUnregistering = "Unregistering with Varden Policy Server. \n";
-const std::string kFailed =
-    "ZRNCF0021E   The configuration process did not complete successfully. \n"
-    "See /var/zarn/log/msg__zarncfg.log for details.\n";
-
-// A directory under /tmp that the hosts share as /var/Varden.
-class SharedDir {
- public:
-  SharedDir() {
-    std::string name = "/tmp/zarn-varden.XXXXXX";
-    if (::mkdtemp(name.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = name;
-  }
-  ~SharedDir() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  SharedDir(const SharedDir&) = delete;
-  SharedDir& operator=(const SharedDir&) = delete;
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
+// Before registration, for a run that fails on its way there.
+const std::string kHead = kInputHead +
+                          "Configuring Zarn. \n"
+                          "Configuring the ZARND daemon. \n"
+                          "Initializing the Varden Policy Server context. \n";
+const std::string kTail = kOtherDaemons + kSuccess;
 
 // Commands in a policy file: lines left with something once comments are cut.
 std::size_t commands_in(const std::string& text) {
@@ -84,12 +46,6 @@ std::size_t commands_in(const std::string& text) {
     if (line.find_first_not_of(" \t") != std::string::npos) ++count;
   }
   return count;
-}
-
-std::size_t count_of(const std::string& text, const std::string& part) {
-  std::size_t n = 0;
-  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++n;
-  return n;
 }
 
 // The dump without the given lines (each must be there once).
@@ -105,7 +61,7 @@ std::string without_lines(std::string dump, const std::vector<std::string>& line
 class PolicyTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    shared_ = std::make_unique<SharedDir>();
+    shared_.emplace("zarn-varden");
     TempHost& first = add_host("zarnhost");
     const auto init = first.sh(std::string(kKxadmin) + "init --sec-master-pwd " + kPwd);
     ASSERT_EQ(init.exit_status, 0) << describe(init);
@@ -120,7 +76,7 @@ class PolicyTest : public ::testing::Test {
     options.hostname = name;
     options.shared_varden = shared_->path() / "varden";
     TempHost& h = *hosts_.emplace_back(std::make_unique<TempHost>(options));
-    h.write_file(kCert, "-----BEGIN CERTIFICATE-----\nZARN TEST CA\n-----END CERTIFICATE-----\n");
+    h.write_file(kCert, kCertText);
     return h;
   }
   TempHost& first() { return *hosts_.front(); }
@@ -155,7 +111,7 @@ class PolicyTest : public ::testing::Test {
   }
 
  private:
-  std::unique_ptr<SharedDir> shared_;
+  std::optional<sys::ScratchDir> shared_;  // a directory the hosts share as /var/Varden
   std::vector<std::unique_ptr<TempHost>> hosts_;
 };
 
@@ -163,8 +119,8 @@ TEST_F(PolicyTest, FirstMachineOnAFreshServerLoadsAllFiveFiles) {
   const TempHost& h = first();
   const auto r = configure(h);
 
-  EXPECT_EQ(r.out, kHead + kRegistering + loaded(h, kOnceOnly) + loaded(h, kU3800) + loaded(h, kU4100) +
-                       loaded(h, kPerPolicy) + loaded(h, kPerMachine) + kTcb + kTail)
+  EXPECT_EQ(r.out, kFirstRunHead + loaded(h, kOnceOnlyFile) + loaded(h, kU3800) + loaded(h, kU4100) +
+                       loaded(h, kPerPolicyFile) + loaded(h, kPerMachineFile) + kTcb + kTail)
       << describe(r);
   EXPECT_EQ(r.exit_status, 0);
   EXPECT_EQ(kx("objectspace list"), "/BREVIK\n/BREVIK/brevik1\n");
@@ -186,7 +142,7 @@ TEST_F(PolicyTest, SecondMachineOnTheSameBranchLoadsOnlyItsOwnFile) {
 
   const auto r = configure(second);
 
-  EXPECT_EQ(r.out, kHead + kRegistering + loaded(second, kPerMachine) + kTcb + kTail) << describe(r);
+  EXPECT_EQ(r.out, kFirstRunHead + loaded(second, kPerMachineFile) + kTcb + kTail) << describe(r);
   const std::string log = second.log_text();
   EXPECT_NE(log.find("/BREVIK already exists in the objectspace. \n"
                      "Registration of Zarn product policy has already been done.\n"),
@@ -211,7 +167,7 @@ TEST_F(PolicyTest, NewBranchOfAServerWithTheProductPolicy) {
 
   const auto r = configure(other, "brevik");
 
-  EXPECT_EQ(r.out, kHead + kRegistering + loaded(other, kPerPolicy) + loaded(other, kPerMachine) + kTcb + kTail)
+  EXPECT_EQ(r.out, kFirstRunHead + loaded(other, kPerPolicyFile) + loaded(other, kPerMachineFile) + kTcb + kTail)
       << describe(r);
   EXPECT_NE(other.log_text().find("/BREVIK already exists in the objectspace. \n"), std::string::npos);
   EXPECT_EQ(other.log_text().find("/BREVIK/brevik already exists"), std::string::npos);
@@ -229,8 +185,8 @@ TEST_F(PolicyTest, NewBranchOfAnOlderServerAppliesTheUpdatesFirst) {
 
   const auto r = configure(other, "brevik2");
 
-  EXPECT_EQ(r.out, kHead + kRegistering + loaded(other, kU3800) + loaded(other, kU4100) + loaded(other, kPerPolicy) +
-                       loaded(other, kPerMachine) + kTcb + kTail)
+  EXPECT_EQ(r.out, kFirstRunHead + loaded(other, kU3800) + loaded(other, kU4100) + loaded(other, kPerPolicyFile) +
+                       loaded(other, kPerMachineFile) + kTcb + kTail)
       << describe(r);
   const std::string acls = kx("acl list");
   EXPECT_NE(acls.find("brevik-exec-open\n"), std::string::npos);
@@ -247,9 +203,9 @@ TEST_F(PolicyTest, FailedObjectSpaceListingStopsAtTheFirstCommand) {
 
   const auto r = configure(second);
 
-  EXPECT_EQ(r.out, kHead + kRegistering + kAnnouncement.at(kOnceOnly) + "\n" +
+  EXPECT_EQ(r.out, kFirstRunHead + kAnnouncement.at(kOnceOnlyFile) + "\n" +
                        "ZRNCF1353E   Varden command objectspace_create failed. \n" + kRollBack + "\n" +
-                       kUnregistering + kFailed)
+                       kUnregister + kFailed)
       << describe(r);
   EXPECT_EQ(dump(), before);
 }
@@ -299,7 +255,7 @@ TEST_F(PolicyTest, WrongSecurityMasterPasswordStopsBeforeRegistration) {
 // before it and the registration are undone, the store is as it was.
 TEST_F(PolicyTest, FailingFourthCommandRollsBackTheFirstThree) {
   const TempHost& h = first();
-  h.write_file(kOnceOnly,
+  h.write_file(kOnceOnlyFile,
                "objectspace create /BREVIK \"Zarn product\" 14\n"
                "action group create brevik-file   # file access\n"
                "group create brevik-admins cn=brevik-admins,%SUFFIX% brevik-admins\n"
@@ -310,8 +266,8 @@ TEST_F(PolicyTest, FailingFourthCommandRollsBackTheFirstThree) {
 
   const auto r = configure(h);
 
-  EXPECT_EQ(r.out, kHead + kRegistering + kAnnouncement.at(kOnceOnly) + "...\n" +
-                       "ZRNCF1353E   Varden command acl_create failed. \n" + kRollBack + "...\n" + kUnregistering +
+  EXPECT_EQ(r.out, kFirstRunHead + kAnnouncement.at(kOnceOnlyFile) + "...\n" +
+                       "ZRNCF1353E   Varden command acl_create failed. \n" + kRollBack + "...\n" + kUnregister +
                        kFailed)
       << describe(r);
   EXPECT_EQ(r.exit_status, 1);
@@ -333,11 +289,11 @@ TEST_F(PolicyTest, FailureAfterLoadingRollsBackEveryCommand) {
 
   const auto r = configure(h);
 
-  const std::size_t applied = commands(h, {kOnceOnly, kU3800, kU4100, kPerPolicy, kPerMachine});
-  EXPECT_EQ(r.out, kHead + kRegistering + loaded(h, kOnceOnly) + loaded(h, kU3800) + loaded(h, kU4100) +
-                       loaded(h, kPerPolicy) + loaded(h, kPerMachine) + kTcb +
+  const std::size_t applied = commands(h, {kOnceOnlyFile, kU3800, kU4100, kPerPolicyFile, kPerMachineFile});
+  EXPECT_EQ(r.out, kFirstRunHead + loaded(h, kOnceOnlyFile) + loaded(h, kU3800) + loaded(h, kU4100) +
+                       loaded(h, kPerPolicyFile) + loaded(h, kPerMachineFile) + kTcb +
                        "ZRNCF1327E   The ZARND daemon failed with error code 3.\n" + kRollBack +
-                       std::string(applied, '.') + "\n" + kUnregistering + kFailed)
+                       std::string(applied, '.') + "\n" + kUnregister + kFailed)
       << describe(r);
   EXPECT_EQ(r.exit_status, 1);
   EXPECT_EQ(dump(), before);
@@ -354,8 +310,8 @@ TEST_F(PolicyTest, ReasonOneCountsAsAppliedAndIsRolledBack) {
 
   const auto r = configure(h);
 
-  const std::size_t applied = commands(h, {kOnceOnly, kU3800, kU4100, kPerPolicy, kPerMachine});
-  EXPECT_NE(r.out.find(loaded(h, kOnceOnly)), std::string::npos) << describe(r);
+  const std::size_t applied = commands(h, {kOnceOnlyFile, kU3800, kU4100, kPerPolicyFile, kPerMachineFile});
+  EXPECT_NE(r.out.find(loaded(h, kOnceOnlyFile)), std::string::npos) << describe(r);
   EXPECT_NE(r.out.find(kRollBack + std::string(applied, '.') + "\n"), std::string::npos) << describe(r);
   EXPECT_EQ(r.exit_status, 1);
   EXPECT_NE(h.log_text().find("and the error code 1357."), std::string::npos);
@@ -378,8 +334,8 @@ TEST_F(PolicyTest, RollBackLeavesAclChangesOnSurvivingAcls) {
 
   const auto r = configure(other, "brevik2");
 
-  const std::size_t applied = commands(other, {kU3800, kU4100, kPerPolicy, kPerMachine});
-  EXPECT_NE(r.out.find(kRollBack + std::string(applied, '.') + "\n" + kUnregistering), std::string::npos)
+  const std::size_t applied = commands(other, {kU3800, kU4100, kPerPolicyFile, kPerMachineFile});
+  EXPECT_NE(r.out.find(kRollBack + std::string(applied, '.') + "\n" + kUnregister), std::string::npos)
       << describe(r);
   EXPECT_EQ(r.exit_status, 1);
   const std::vector<std::string> left_behind = {
@@ -405,11 +361,11 @@ TEST_F(PolicyTest, TenHostsOnTwoBranches) {
     ASSERT_EQ(r.exit_status, 0) << name << "\n" << describe(r);
     outputs += r.out;
   }
-  EXPECT_EQ(count_of(outputs, kAnnouncement.at(kOnceOnly)), 1u);
+  EXPECT_EQ(count_of(outputs, kAnnouncement.at(kOnceOnlyFile)), 1u);
   EXPECT_EQ(count_of(outputs, kAnnouncement.at(kU3800)), 1u);
   EXPECT_EQ(count_of(outputs, kAnnouncement.at(kU4100)), 1u);
-  EXPECT_EQ(count_of(outputs, kAnnouncement.at(kPerPolicy)), 2u);
-  EXPECT_EQ(count_of(outputs, kAnnouncement.at(kPerMachine)), 10u);
+  EXPECT_EQ(count_of(outputs, kAnnouncement.at(kPerPolicyFile)), 2u);
+  EXPECT_EQ(count_of(outputs, kAnnouncement.at(kPerMachineFile)), 10u);
   EXPECT_EQ(kx("objectspace list"), "/BREVIK\n/BREVIK/east\n/BREVIK/west\n");
   EXPECT_EQ(kx("user list 'zarnd/*'"),
             "zarnd/node1\nzarnd/node10\nzarnd/node2\nzarnd/node3\nzarnd/node4\nzarnd/node5\nzarnd/node6\n"

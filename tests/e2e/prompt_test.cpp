@@ -4,28 +4,16 @@
 #include <string>
 #include <vector>
 
-#include "e2e/zarncfg_scenario.h"
+#include "e2e/config_fixture.h"
 
 namespace e2e {
 namespace {
 
 constexpr const char* kPrompt = "Enter the security master password: ";
-const std::vector<std::string> kArgsWithoutPassword = {"-ldap_ssl_cacert", kCaCert,   "-branch",
+const std::vector<std::string> kArgsWithoutPassword = {"-ldap_ssl_cacert", kCert,   "-branch",
                                                        "brevik1",          "-suffix", "o=zarn"};
-const std::string kUntilPrompt = kGatheringHead + kCommandLineLine + kValidatingLine + kPrompt;
-const std::string kFirstConfigurationRest =
-    "Configuring Zarn. \n"
-    "Configuring the ZARND daemon. \n"
-    "Initializing the Varden Policy Server context. \n"
-    "Registering with Varden Policy Server. This may take a few minutes. \n"
-    "Registering the Zarn product policy. \n..\n"
-    "Registering the policy-specific policy information. \n.\n"
-    "Registering the machine-specific policy information. \n..\n"
-    "Initializing the ZARND daemon's Trusted Computing Base.\n";
-const std::string kOtherDaemons =
-    "Configuring the ZARNAUDITD daemon. \n"
-    "Configuring the ZARNWDD daemon. \n"
-    "Configuring the kernel extensions. \n";
+const std::string kUntilPrompt = kInputHead + kPrompt;
+const std::string kFirstConfigurationRest = kFirstRunSteps + kPolicyLoad + kTcb;
 
 // As a terminal shows output: every newline as carriage return and newline.
 std::string on_terminal(const std::string& text) {
@@ -38,10 +26,10 @@ class ConsolePrompt : public HostTest {
  protected:
   void SetUp() override {
     HostTest::SetUp();
-    prepare_first_configuration(host());
+    prepare_host(host());
   }
   void TearDown() override {
-    expect_password_nowhere(host());
+    expect_no_password_left(host());
     HostTest::TearDown();
   }
 
@@ -55,7 +43,7 @@ class ConsolePrompt : public HostTest {
     const std::string log = log_text();
     EXPECT_NE(log.find("Entering function zarncfg_prompt_password.\n"), std::string::npos) << log;
     EXPECT_NE(log.find("Exiting function zarncfg_prompt_password.\n"), std::string::npos) << log;
-    EXPECT_EQ(log.find(kMasterPwd), std::string::npos);
+    EXPECT_EQ(log.find(kPwd), std::string::npos);
   }
   std::string stand_ins() {
     return host().exists("/var/zarn/run/standins.log") ? read_file("/var/zarn/run/standins.log") : "";
@@ -66,17 +54,32 @@ TEST_F(ConsolePrompt, TypedPasswordIsUsedAndNeverShown) {
   hostsim::PtySession session;
   start(session, kArgsWithoutPassword);
   EXPECT_EQ(session.read_until(kPrompt), on_terminal(kUntilPrompt));
-  session.send(std::string(kMasterPwd) + "\n");
+  session.send(std::string(kPwd) + "\n");
   session.read_all();
 
   EXPECT_EQ(session.wait(), 0) << session.transcript();
   EXPECT_EQ(session.transcript(),
-            on_terminal(kUntilPrompt + "\n" + kFirstConfigurationRest + kOtherDaemons + kRunSucceeded));
+            on_terminal(kUntilPrompt + "\n" + kFirstConfigurationRest + kOtherDaemons + kSuccess));
   // Registration and the policy load logged in with it; the follow-up got it too.
   EXPECT_EQ(sh("/opt/Varden/bin/kxadmin user list 'zarnd/*'").out, "zarnd/zarnhost\n");
-  EXPECT_NE(stand_ins().find(std::string("/opt/zarn/bin/zarnevccfg -autostart off -sec_master_pwd ") + kMasterPwd),
+  EXPECT_NE(stand_ins().find(std::string("/opt/zarn/bin/zarnevccfg -autostart off -sec_master_pwd ") + kPwd),
             std::string::npos);
   expect_prompt_logged();
+}
+
+TEST_F(ConsolePrompt, CtrlCAtThePromptEndsTheRunThroughItsExitRoutine) {
+  const std::string before = configuration_snapshot(host());
+  hostsim::PtySession session;
+  start(session, kArgsWithoutPassword);
+  session.read_until(kPrompt);
+  session.send("\x03");  // the terminal's interrupt character: SIGINT
+  session.read_all();
+
+  EXPECT_EQ(session.wait(), 1) << session.transcript();
+  EXPECT_EQ(session.transcript(),
+            on_terminal(kUntilPrompt + "\n" + "ZRNCF1396E   The configuration process was interrupted by signal SIGINT.\n" +
+                        kFailed));
+  EXPECT_EQ(configuration_snapshot(host()), before);
 }
 
 TEST_F(ConsolePrompt, BlankAnswerIsRefused) {
@@ -92,7 +95,7 @@ TEST_F(ConsolePrompt, BlankAnswerIsRefused) {
     EXPECT_EQ(session.wait(), 1) << session.transcript();
     EXPECT_EQ(
         session.transcript(),
-        on_terminal(kUntilPrompt + "\n" + "ZRNCF1331E   The security master password is required.\n" + kRunFailed));
+        on_terminal(kUntilPrompt + "\n" + "ZRNCF1331E   The security master password is required.\n" + kFailed));
     EXPECT_EQ(configuration_snapshot(host()), before);
     EXPECT_NE(log_text().find("ZRNCF1331E   The security master password is required.\n"), std::string::npos);
   }
@@ -114,9 +117,9 @@ TEST_F(ConsolePrompt, NoTerminalNoPrompt) {
     std::vector<std::string> args = kArgsWithoutPassword;
     args.insert(args.end(), c.extra.begin(), c.extra.end());
     const std::string before = configuration_snapshot(host());
-    const auto r = zarncfg(args, with_stdin(std::string(kMasterPwd) + "\n"));
+    const auto r = zarncfg(args, with_stdin(std::string(kPwd) + "\n"));
     EXPECT_EQ(r.out, c.head + kCommandLineLine + kValidatingLine +
-                         "ZRNCF1328E   The terminal state could not be saved.\n" + kRunFailed)
+                         "ZRNCF1328E   The terminal state could not be saved.\n" + kFailed)
         << describe(r);
     EXPECT_EQ(r.exit_status, 1);
     EXPECT_EQ(configuration_snapshot(host()), before);
@@ -129,12 +132,12 @@ TEST_F(ConsolePrompt, ListeningPortChangeAsks) {
   hostsim::PtySession session;
   start(session, {"-ssl_listening_port", "7200"});
   EXPECT_EQ(session.read_until(kPrompt), on_terminal(kUntilPrompt));
-  session.send(std::string(kMasterPwd) + "\n");
+  session.send(std::string(kPwd) + "\n");
   session.read_all();
 
   EXPECT_EQ(session.wait(), 0) << session.transcript();
   EXPECT_EQ(session.transcript(), on_terminal(kUntilPrompt + "\nConfiguring Zarn. \nConfiguring the ZARND daemon. \n" +
-                                              "Updating the ssl_listening_port. \n" + kOtherDaemons + kRunSucceeded));
+                                              "Updating the ssl_listening_port. \n" + kOtherDaemons + kSuccess));
   EXPECT_EQ(stand_ins(),
             "/opt/Varden/bin/certbind -f /opt/zarn/etc/zarnd.conf -chgport -r 7200\n"
             "/opt/zarn/bin/zarnlpadm -c on\n");
@@ -149,8 +152,8 @@ TEST_F(ConsolePrompt, ReconfigurationOfDaemonLogsDoesNotAsk) {
 
   EXPECT_EQ(session.wait(), 0) << session.transcript();
   EXPECT_EQ(session.transcript(),
-            on_terminal(kGatheringHead + kCommandLineLine + kValidatingLine +
-                        "Configuring Zarn. \nConfiguring the ZARND daemon. \n" + kOtherDaemons + kRunSucceeded));
+            on_terminal(kInputHead +
+                        "Configuring Zarn. \nConfiguring the ZARND daemon. \n" + kOtherDaemons + kSuccess));
   EXPECT_EQ(log_text().find("zarncfg_prompt_password"), std::string::npos);
 }
 
@@ -161,16 +164,16 @@ TEST_F(ConsolePrompt, LogRouterSettingsAloneAsk) {
   hostsim::PtySession session;
   start(session, {"-lrd_logs", "3"});
   const std::string until_prompt =
-      kGatheringHead + kCommandLineLine + kValidatingLine + "Configuring Zarn. \n" + kPrompt;
+      kInputHead + "Configuring Zarn. \n" + kPrompt;
   EXPECT_EQ(session.read_until(kPrompt), on_terminal(until_prompt));
-  session.send(std::string(kMasterPwd) + "\n");
+  session.send(std::string(kPwd) + "\n");
   session.read_all();
 
   EXPECT_EQ(session.wait(), 0) << session.transcript();
   EXPECT_EQ(session.transcript(), on_terminal(until_prompt +
                                               "\nConfiguring the ZARNLRD daemon.\n"
                                               "Configuring the ZARND daemon. \n" +
-                                              kOtherDaemons + kRunSucceeded));
+                                              kOtherDaemons + kSuccess));
   const std::string lrd = read_file("/opt/zarn/etc/zarnlrd.conf");
   EXPECT_EQ(stanza_value(lrd, "zarnlrd", "logs"), "3");
   EXPECT_EQ(stanza_value(lrd, "zarnlrd", "state"), "on");

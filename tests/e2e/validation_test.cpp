@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "e2e/zarncfg_scenario.h"
+#include "e2e/config_fixture.h"
 
 namespace e2e {
 namespace {
@@ -20,11 +20,11 @@ class ValidationTest : public HostTest {
  protected:
   void SetUp() override {
     HostTest::SetUp();
-    prepare_first_configuration(host());
+    prepare_host(host());
   }
   void TearDown() override {
     sh("/etc/rc.d/init.d/brevik stop >/dev/null 2>&1");
-    expect_password_nowhere(host());
+    expect_no_password_left(host());
     HostTest::TearDown();
   }
   std::optional<std::string> value_in(const char* file, const char* stanza, const char* entry) {
@@ -63,7 +63,7 @@ TEST_F(ValidationTest, LaterSourcesOverrideEarlierOnesInTheWrittenFiles) {
   EXPECT_EQ(r.out, kGatheringHead + kResponseFileLine + kCommandLineLine + kValidatingLine +
                        "Configuring Zarn. \nConfiguring the ZARND daemon. \nConfiguring the ZARNAUDITD daemon. \n"
                        "Configuring the ZARNWDD daemon. \nConfiguring the kernel extensions. \n" +
-                       kRunSucceeded)
+                       kSuccess)
       << describe(r);
   EXPECT_EQ(r.exit_status, 0);
   // Sources of each value, the last one named wins.
@@ -93,23 +93,23 @@ TEST_F(ValidationTest, RelativeNamesAreFoundInTheStartDirectory) {
   const Case cases[] = {
       {"cert on the command line",
        "[policy]\nbranch = brevik1\n[zarncfg]\nsuffix = o=zarn\n",
-       {"-rspfile", "answers.rsp", "-ldap_ssl_cacert", "ca.pem", "-sec_master_pwd", kMasterPwd}},
+       {"-rspfile", "answers.rsp", "-ldap_ssl_cacert", "ca.pem", "-sec_master_pwd", kPwd}},
       {"cert in the response file",
        "[policy]\nbranch = brevik1\n[zarncfg]\nsuffix = o=zarn\n[ldap]\nssl-certificate = ca.pem\n",
-       {"-rs", "answers.rsp", "-sec_master_pwd", kMasterPwd}},
+       {"-rs", "answers.rsp", "-sec_master_pwd", kPwd}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     TempHost fresh;
-    prepare_first_configuration(fresh);
+    prepare_host(fresh);
     fresh.write_file("/home/admin/answers.rsp", c.rsp);
-    fresh.write_file("/home/admin/ca.pem", kCaCertText);
+    fresh.write_file("/home/admin/ca.pem", kCertText);
 
     const auto r = fresh.zarncfg(c.args, in_dir("/home/admin"));
 
     EXPECT_EQ(r.exit_status, 0) << describe(r);
     EXPECT_TRUE(r.out.starts_with(kGatheringHead + kResponseFileLine + kCommandLineLine + kValidatingLine)) << r.out;
-    EXPECT_EQ(fresh.read_file("/var/zarn/certs/ca.pem"), kCaCertText);
+    EXPECT_EQ(fresh.read_file("/var/zarn/certs/ca.pem"), kCertText);
     EXPECT_EQ(fresh.sh("stat -c '%U:%G %a' /var/zarn/certs/ca.pem").out, "root:brevik 660\n");
     const std::string zarnd = fresh.read_file(kZarndConf);
     EXPECT_EQ(zarnd.find("ca.pem"), std::string::npos) << zarnd;
@@ -117,7 +117,7 @@ TEST_F(ValidationTest, RelativeNamesAreFoundInTheStartDirectory) {
     EXPECT_NE(fresh.read_file("/var/zarn/run/standins.log").find(" -C /var/zarn/certs/ca.pem "), std::string::npos);
     const std::string log = fresh.log_text();
     EXPECT_NE(log.find("Validating the existence of file ca.pem.\n"), std::string::npos) << log;
-    expect_password_nowhere(fresh);
+    expect_no_password_left(fresh);
   }
 }
 
@@ -138,8 +138,8 @@ TEST_F(ValidationTest, ValuesAreWrittenNormalised) {
 
 TEST_F(ValidationTest, BoundsAreAccepted) {
   const std::string longest_suffix = "o=" + std::string(1021, 's');
-  const auto r = zarncfg({"-ldap_ssl_cacert", kCaCert, "-branch", "brevik1", "-suffix", longest_suffix,
-                          "-sec_master_pwd", kMasterPwd, "-ssl_listening_port", "65535", "-cred_hold", "2147483647"});
+  const auto r = zarncfg({"-ldap_ssl_cacert", kCert, "-branch", "brevik1", "-suffix", longest_suffix,
+                          "-sec_master_pwd", kPwd, "-ssl_listening_port", "65535", "-cred_hold", "2147483647"});
   EXPECT_EQ(r.exit_status, 0) << describe(r);
   expect_written(host(), {
                              {kZarndConf, "zarncfg", "suffix", longest_suffix},
@@ -195,7 +195,7 @@ const std::vector<Refusal>& refusals() {
   static const std::vector<Refusal> rows = {
       {"MissingBranch",
        HostState::Fresh,
-       {"-ldap_ssl_cacert", kCaCert, "-suffix", "o=zarn", "-sec_master_pwd", kMasterPwd},
+       {"-ldap_ssl_cacert", kCert, "-suffix", "o=zarn", "-sec_master_pwd", kPwd},
        "ZRNCF1318E   The option -branch is required. \n"},
       // The parser refuses a missing value first.  Validation's own check for
       // it is out of reach: every source gives at least an empty text.
@@ -225,8 +225,8 @@ const std::vector<Refusal>& refusals() {
        "ZRNCF1322E   The option -cred_hold needs to be between 1 and 2147483647 inclusive. \n"},
       {"SuffixTooLong",
        HostState::Fresh,
-       {"-ldap_ssl_cacert", kCaCert, "-branch", "brevik1", "-suffix", std::string(1024, 's'), "-sec_master_pwd",
-        kMasterPwd},
+       {"-ldap_ssl_cacert", kCert, "-branch", "brevik1", "-suffix", std::string(1024, 's'), "-sec_master_pwd",
+        kPwd},
        "ZRNCF1320E   The option -suffix requires a length of 1023 or less. \n"},
       {"WarningMaybe", HostState::Fresh, first_args({"-warning", "maybe"}),
        "ZRNCF1323E   The option -warning requires a value of 'on' or 'off' \n"},
@@ -243,7 +243,7 @@ const std::vector<Refusal>& refusals() {
        "[audit]\nlevel =\n"},
       {"MissingCertificate",
        HostState::Fresh,
-       {"-ldap_ssl_cacert", "nosuch.pem", "-branch", "brevik1", "-suffix", "o=zarn", "-sec_master_pwd", kMasterPwd},
+       {"-ldap_ssl_cacert", "nosuch.pem", "-branch", "brevik1", "-suffix", "o=zarn", "-sec_master_pwd", kPwd},
        "ZRNCF1335E   The file nosuch.pem does not exist. \n"},
       {"SizeWithLeadingZero", HostState::Fresh, first_args({"-tcb_max_file_size", "010"}), not_positive("010")},
       {"SizeZero", HostState::Fresh, first_args({"-tcb_max_file_size", "0"}), not_positive("0")},
@@ -256,16 +256,16 @@ const std::vector<Refusal>& refusals() {
        "of both admin_cred_refresh and user_cred_refresh. \n"},
       {"FirstWithoutCertificate",
        HostState::Fresh,
-       {"-branch", "brevik1", "-suffix", "o=zarn", "-sec_master_pwd", kMasterPwd},
+       {"-branch", "brevik1", "-suffix", "o=zarn", "-sec_master_pwd", kPwd},
        "ZRNCF1363E   The option -ldap_ssl_cacert must be specified during an initial configuration.\n"},
       {"PortChangeWhileZarndRuns",
        HostState::ZarndRunning,
-       {"-ssl_listening_port", "7200", "-sec_master_pwd", kMasterPwd},
+       {"-ssl_listening_port", "7200", "-sec_master_pwd", kPwd},
        kDaemonsRun},
-      {"CertChangeWhileZarndRuns", HostState::ZarndRunning, {"-ldap_ssl_cacert", kCaCert}, kDaemonsRun},
+      {"CertChangeWhileZarndRuns", HostState::ZarndRunning, {"-ldap_ssl_cacert", kCert}, kDaemonsRun},
       {"CertIsItsOwnCopy",
        HostState::CertAlreadyCopied,
-       {"-ldap_ssl_cacert", kCopiedCert, "-branch", "brevik1", "-suffix", "o=zarn", "-sec_master_pwd", kMasterPwd},
+       {"-ldap_ssl_cacert", kCopiedCert, "-branch", "brevik1", "-suffix", "o=zarn", "-sec_master_pwd", kPwd},
        "ZRNCF1371E   Unable to copy /var/zarn/certs/zarn-ca.pem to /var/zarn/certs/zarn-ca.pem.\n"},
       {"NoneWithPermit", HostState::Fresh, first_args({"-audit_level", "none,permit"}),
        "ZRNCF1379E   The value \"none\" cannot be used with other values.\n", "", true, true},
@@ -289,7 +289,7 @@ class RefusalTest : public ValidationTest, public ::testing::WithParamInterface<
         ASSERT_EQ(sh("/etc/rc.d/init.d/brevik start").exit_status, 0);
         break;
       case HostState::CertAlreadyCopied:
-        write_file(kCopiedCert, kCaCertText);
+        write_file(kCopiedCert, kCertText);
         break;
       case HostState::NoBrevikGroup:
         ASSERT_EQ(sh("sed -i '/^brevik:/d' /etc/group && ! grep -q '^brevik:' /etc/group").exit_status, 0);
@@ -307,12 +307,12 @@ TEST_P(RefusalTest, PrintsTheReasonAndChangesNothing) {
   const auto r = zarncfg(c.args);
 
   EXPECT_EQ(r.out, kGatheringHead + (c.rsp.empty() ? "" : kResponseFileLine) + kCommandLineLine +
-                       (c.validated ? kValidatingLine : "") + c.printed + kRunFailed)
+                       (c.validated ? kValidatingLine : "") + c.printed + kFailed)
       << describe(r);
   EXPECT_EQ(r.exit_status, 1);
   EXPECT_NE(log_text().find(c.printed.substr(0, c.printed.find('\n') + 1)), std::string::npos);
   if (c.copies_cert) {
-    EXPECT_EQ(read_file(kCopiedCert), kCaCertText);
+    EXPECT_EQ(read_file(kCopiedCert), kCertText);
     sh(std::string("rm ") + kCopiedCert);
   }
   EXPECT_EQ(configuration_snapshot(host()), before);

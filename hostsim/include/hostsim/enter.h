@@ -17,4 +17,10 @@ namespace hostsim {
 [[noreturn]] void exec_in_host(const std::filesystem::path& dir, const std::vector<std::string>& argv,
                                const std::optional<std::string>& user, const std::string& cwd);
 
+// Enters the host and stays in it, as root in "/": for a test's child
+// process that calls the program's own functions on the host's fixed
+// paths.  On failure it prints a message on stderr and exits with
+// kSetupFailureStatus.
+void enter_host(const std::filesystem::path& dir);
+
 }  // namespace hostsim

@@ -31,7 +31,6 @@ class ToolFixture : public ::testing::Test {
  protected:
   virtual kxtest::Backend backend() const = 0;
   void SetUp() override {
-    ASSERT_TRUE(dir.ok());
     spot = std::make_unique<kxtest::StoreSpot>(backend(), dir.path(), "policy.db");
     ASSERT_EQ(spot->problem(), "");
     store = spot->location();
