@@ -109,6 +109,10 @@ void check_options(const HostOptions& opts) {
     throw std::runtime_error("invalid Varden runtime version '" + *opts.vdrte_version + "'");
   }
   check_product(opts.product);
+  // The folder must be there already: it is a running server's, not the host's.
+  if (opts.policy_server_socket && !fs::is_directory(*opts.policy_server_socket)) {
+    throw std::runtime_error("no policy server socket folder " + opts.policy_server_socket->string());
+  }
 }
 
 // Refusing a directory with contents keeps a mistyped path (or "/") safe.
@@ -161,6 +165,12 @@ void record_shared_varden(const fs::path& dir, const fs::path& shared) {
   write_new_file(dir / layout::kSharedVardenFile, fs::canonical(shared).string() + "\n", 0644);
 }
 
+void record_server_socket(const fs::path& dir, const fs::path& socket_dir) {
+  make_directory(dir / "run", 0755);
+  make_directory(dir / layout::kSocketDir, 0755);
+  write_new_file(dir / layout::kServerSocketFile, fs::canonical(socket_dir).string() + "\n", 0644);
+}
+
 }  // namespace
 
 fs::path default_product_dir() { return ZARN_STAGE_DIR; }
@@ -176,6 +186,7 @@ void create_host(const fs::path& dir_arg, const HostOptions& opts) {
     if (opts.vdrte_version) write_rpm_stand_in(dir, *opts.vdrte_version);
     copy_tree(opts.product, dir);
     if (opts.shared_varden) record_shared_varden(dir, *opts.shared_varden);
+    if (opts.policy_server_socket) record_server_socket(dir, *opts.policy_server_socket);
     write_new_file(dir / layout::kMarkerFile, "", 0644);
   } catch (const fs::filesystem_error& e) {
     throw std::runtime_error(e.what());

@@ -79,6 +79,19 @@ TEST_F(CreateHostTest, RecordsTheSharedVardenDirectory) {
   EXPECT_EQ(read_text_file(host() / layout::kSharedVardenFile), (tmp_ / "shared/varden").string() + "\n");
 }
 
+// A server's socket folder is only named, never made: a missing one is a
+// mistake that would otherwise show up only when a run cannot connect.
+TEST_F(CreateHostTest, RecordsAnExistingPolicyServerSocketFolder) {
+  options_.policy_server_socket = tmp_ / "pg";
+  EXPECT_THROW(create_host(host(), options_), std::runtime_error);
+  EXPECT_FALSE(fs::exists(tmp_ / "pg"));
+
+  make_directory(tmp_ / "pg", 0755);
+  create_host(tmp_ / "second", options_);
+  EXPECT_TRUE(fs::is_directory(tmp_ / "second" / layout::kSocketDir));
+  EXPECT_EQ(read_text_file(tmp_ / "second" / layout::kServerSocketFile), (tmp_ / "pg").string() + "\n");
+}
+
 TEST_F(CreateHostTest, AcceptsAnEmptyExistingDirectory) {
   make_directory(host(), 0700);
   EXPECT_NO_THROW(create_host(host(), options_));

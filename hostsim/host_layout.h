@@ -9,11 +9,14 @@ inline constexpr const char* kStateDir = ".zarnhost";
 inline constexpr const char* kMarkerFile = ".zarnhost/host";
 // The shared policy store to bind at kVardenDir, when there is one.
 inline constexpr const char* kSharedVardenFile = ".zarnhost/shared-varden";
+// The policy server's socket folder to bind at kSocketDir, when there is one.
+inline constexpr const char* kServerSocketFile = ".zarnhost/policy-server-socket";
 
 inline constexpr const char* kHostnameFile = "etc/hostname";
 inline constexpr const char* kPasswdFile = "etc/passwd";
 inline constexpr const char* kGroupFile = "etc/group";
 inline constexpr const char* kVardenDir = "var/Varden";
+inline constexpr const char* kSocketDir = "run/postgresql";
 
 // Entries the host takes from the real system at run time; a product tree
 // that put files there would see them hidden.

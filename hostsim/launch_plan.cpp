@@ -111,6 +111,10 @@ LaunchPlan::LaunchPlan(const fs::path& dir, const std::vector<std::string>& argv
   if (fs::exists(root / layout::kSharedVardenFile)) {
     shared_varden_ = first_line(read_text_file(root / layout::kSharedVardenFile));
   }
+  socket_target_ = (root / layout::kSocketDir).string();
+  if (fs::exists(root / layout::kServerSocketFile)) {
+    server_socket_ = first_line(read_text_file(root / layout::kServerSocketFile));
+  }
 
   std::string home = "/root";
   if (user) {
@@ -142,6 +146,9 @@ void LaunchPlan::mount_system_dirs() const {
   }
   if (shared_varden_ && ::mount(shared_varden_->c_str(), varden_target_.c_str(), nullptr, MS_BIND, nullptr) != 0) {
     fail("cannot bind", *shared_varden_);
+  }
+  if (server_socket_ && ::mount(server_socket_->c_str(), socket_target_.c_str(), nullptr, MS_BIND, nullptr) != 0) {
+    fail("cannot bind", *server_socket_);
   }
 }
 

@@ -55,6 +55,8 @@ class LaunchPlan {
   std::string proc_target_;
   std::string varden_target_;
   std::optional<std::string> shared_varden_;
+  std::string socket_target_;
+  std::optional<std::string> server_socket_;
   std::string hostname_;
   std::string cwd_;
   std::optional<Account> account_;

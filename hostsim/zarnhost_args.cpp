@@ -40,6 +40,8 @@ CreateRequest parse_create(ArgReader& reader) {
       request.options.product = reader.take("product directory");
     } else if (option == "--shared-varden") {
       request.options.shared_varden = reader.take("shared Varden directory");
+    } else if (option == "--policy-server-socket") {
+      request.options.policy_server_socket = reader.take("policy server socket directory");
     } else if (option == "--vdrte-version") {
       request.options.vdrte_version = reader.take("Varden runtime version");
     } else {

@@ -9,11 +9,13 @@ ZarnhostRequest parse(std::vector<std::string> args) { return parse_zarnhost_arg
 
 TEST(ZarnhostArgs, CreateWithEveryOption) {
   const auto request = std::get<CreateRequest>(parse({"create", "/tmp/h", "--hostname", "alpha", "--product", "/st",
-                                                      "--shared-varden", "/sv", "--vdrte-version", "3.7"}));
+                                                      "--shared-varden", "/sv", "--policy-server-socket", "/pg",
+                                                      "--vdrte-version", "3.7"}));
   EXPECT_EQ(request.dir, "/tmp/h");
   EXPECT_EQ(request.options.hostname, "alpha");
   EXPECT_EQ(request.options.product, "/st");
   EXPECT_EQ(request.options.shared_varden, std::filesystem::path("/sv"));
+  EXPECT_EQ(request.options.policy_server_socket, std::filesystem::path("/pg"));
   EXPECT_EQ(request.options.vdrte_version, "3.7");
 }
 
@@ -22,6 +24,7 @@ TEST(ZarnhostArgs, CreateDefaults) {
   EXPECT_EQ(request.options.hostname, "zarnhost");
   EXPECT_EQ(request.options.product, default_product_dir());
   EXPECT_FALSE(request.options.shared_varden);
+  EXPECT_FALSE(request.options.policy_server_socket);
   EXPECT_FALSE(request.options.vdrte_version);
 }
 

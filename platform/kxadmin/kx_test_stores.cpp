@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <utility>
 
 namespace kxtest {
 namespace {
@@ -16,8 +17,8 @@ struct Finish {
 };
 
 // A connection to `database` as the superuser; `error` when it fails.
-std::unique_ptr<PGconn, Finish> superuser(const std::string& database, std::string& error) {
-  const std::string socket = pg_socket_dir();
+std::unique_ptr<PGconn, Finish> superuser(const std::string& socket, const std::string& database,
+                                          std::string& error) {
   if (socket.empty()) {
     error = "no PostgreSQL test cluster: run the tests through ctest (fixture pg_cluster) or set ZARN_PG_SOCKET "
             "(scripts/pg-test-cluster)";
@@ -61,8 +62,8 @@ std::string pg_socket_dir() {
   return folder;
 }
 
-PgDatabase::PgDatabase() {
-  auto conn = superuser("postgres", error_);
+PgDatabase::PgDatabase(std::string socket_dir) : socket_(std::move(socket_dir)) {
+  auto conn = superuser(socket_, "postgres", error_);
   if (!conn) return;
   const std::string name = unique_database_name();
   if (run_sql(conn.get(), "CREATE DATABASE " + name + " OWNER zarn_store", error_)) name_ = name;
@@ -71,15 +72,15 @@ PgDatabase::PgDatabase() {
 PgDatabase::~PgDatabase() {
   if (name_.empty()) return;
   std::string error;
-  if (auto conn = superuser("postgres", error)) (void)run_sql(conn.get(), "DROP DATABASE " + name_ + " WITH (FORCE)", error);
+  if (auto conn = superuser(socket_, "postgres", error)) (void)run_sql(conn.get(), "DROP DATABASE " + name_ + " WITH (FORCE)", error);
 }
 
 std::string PgDatabase::uri(const std::string& user, const std::string& extra) const {
-  return "postgresql:///" + name_ + "?host=" + pg_socket_dir() + "&user=" + user + (extra.empty() ? "" : "&" + extra);
+  return "postgresql:///" + name_ + "?host=" + socket_ + "&user=" + user + (extra.empty() ? "" : "&" + extra);
 }
 
 bool PgDatabase::admin(const std::string& sql) {
-  auto conn = superuser(name_, error_);
+  auto conn = superuser(socket_, name_, error_);
   return conn && run_sql(conn.get(), sql, error_);
 }
 

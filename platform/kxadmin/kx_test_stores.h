@@ -22,11 +22,12 @@ struct BackendName {
 // the CTest fixture recorded beside the build; empty when there is none.
 std::string pg_socket_dir();
 
-// A database of its own in the test cluster, owned by the role
-// zarn_store, removed with everything in it (connections too) at the end.
+// A database of its own in the test cluster (or in the cluster whose
+// socket is in `socket_dir`), owned by the role zarn_store, removed with
+// everything in it (connections too) at the end.
 class PgDatabase {
  public:
-  PgDatabase();
+  explicit PgDatabase(std::string socket_dir = pg_socket_dir());
   ~PgDatabase();
   PgDatabase(const PgDatabase&) = delete;
   PgDatabase& operator=(const PgDatabase&) = delete;
@@ -41,6 +42,7 @@ class PgDatabase {
   bool admin(const std::string& sql);
 
  private:
+  std::string socket_;
   std::string name_;
   std::string error_;
 };

@@ -21,6 +21,10 @@ struct HostOptions {
   // A directory bind-mounted at /var/Varden on every run, so that several
   // hosts share one policy store.  Created if missing.
   std::optional<std::filesystem::path> shared_varden;
+  // The folder of a policy server's Unix socket, bound at /run/postgresql
+  // on every run, so that the host's store location can name a PostgreSQL
+  // server that runs outside it.  Must exist.
+  std::optional<std::filesystem::path> policy_server_socket;
   // Gives the host a /bin/rpm that reports this Varden runtime version.
   std::optional<std::string> vdrte_version;
 };
