@@ -3,7 +3,12 @@
 // transaction (BEGIN IMMEDIATE; INSERT or DELETE; COMMIT) at a time, in WAL
 // mode with synchronous FULL, as the store runs.
 //
-//   bench_policy_store [--sizes 1000,10000,100000] [--rounds N]
+//   bench_policy_store [--sizes 1000,10000,100000] [--rounds N] [--store postgresql://...]
+//
+// With --store the store is that PostgreSQL database (made anew each
+// round), and the floor is one-row transactions over the same URI, each a
+// single prepared statement that commits on its own; the round trips each
+// command and each roll-back record takes are printed too.
 //
 // Every policy command is its own durable transaction carrying its undo
 // record (the context has a run tag); the roll-back applies the records
@@ -23,7 +28,10 @@
 #include <string>
 #include <vector>
 
+#include "bench_pg_floor.h"
 #include "bench_support.h"
+#include "kx_pg_backend.h"
+#include "kx_pg_location.h"
 #include "kx_store.h"
 #include "kxadmin.h"
 #include "kxadmin_internal.h"
@@ -117,10 +125,11 @@ void check(int result, const kxadmin_response_t& rsp, const std::string& what) {
   if (result != 1) bench::fail(what + ": " + kxadmin_response_getmessage(rsp.get(), 0));
 }
 
-// A store with one user for the ACL entries.
-kxadmin_context_t store_context(const std::string& path) {
+// A store with one user for the ACL entries; a database's store replaces
+// the one the previous round left.
+kxadmin_context_t store_context(const std::string& path, bool replace) {
   kx::Outcome error;
-  if (!kx::Store::create(path, PASSWORD, false, error)) bench::fail(error.message);
+  if (!kx::Store::create(path, PASSWORD, replace, error)) bench::fail(error.message);
   kxadmin_set_store_path(path);
   kxadmin_context_t ctx;
   kxadmin_response_t rsp;
@@ -180,13 +189,32 @@ void check_rolled_back(const kxadmin_context* ctx) {
 
 struct Round {
   Timing insert_floor, apply, delete_floor, rollback;
+  double apply_trips = 0, rollback_trips = 0;  // server round trips, PostgreSQL only
 };
 
-Round one_round(std::size_t size) {
-  const bench::ScratchDir dir;
-  if (!dir.ok()) bench::fail("no scratch folder under /tmp");
-  RawTable raw(dir.file("raw.db"));
-  kxadmin_context_t ctx = store_context(dir.file("policy.db"));
+// The raw floor on PostgreSQL, timed as the SQLite one.
+class PgRawTable {
+ public:
+  explicit PgRawTable(const std::string& uri) : floor_(uri) {}
+  Timing insert_rows(std::size_t first, std::size_t rows) {
+    const bench::Stopwatch watch;
+    floor_.insert_rows(first, rows);
+    return timing_of(watch);
+  }
+  Timing delete_rows(std::size_t first, std::size_t rows) {
+    const bench::Stopwatch watch;
+    floor_.delete_rows(first, rows);
+    return timing_of(watch);
+  }
+  std::string setting(const char* name) { return floor_.setting(name); }
+
+ private:
+  bench::PgFloor floor_;
+};
+
+template <class Raw>
+Round one_round(std::size_t size, Raw& raw, const std::string& store_location, bool replace) {
+  kxadmin_context_t ctx = store_context(store_location, replace);
   const std::size_t batch_size = std::min<std::size_t>(BATCH, size);
   const std::size_t batches = (size + batch_size - 1) / batch_size;
   const auto first_of = [&](std::size_t b) { return b * batch_size; };
@@ -194,15 +222,30 @@ Round one_round(std::size_t size) {
   Round round;
   for (std::size_t b = 0; b < batches; ++b) {
     round.insert_floor += raw.insert_rows(first_of(b), count_of(b));
+    const std::uint64_t trips = kx::pg_round_trips();
     round.apply += apply_policy(ctx.get(), b, first_of(b), count_of(b));
+    round.apply_trips += static_cast<double>(kx::pg_round_trips() - trips);
   }
   for (std::size_t b = batches; b-- > 0;) {
     round.delete_floor += raw.delete_rows(first_of(b), count_of(b));
+    const std::uint64_t trips = kx::pg_round_trips();
     round.rollback += roll_back(ctx.get(), b);
+    round.rollback_trips += static_cast<double>(kx::pg_round_trips() - trips);
   }
   check_rolled_back(ctx.get());
   kxadmin_set_store_path(std::nullopt);
   return round;
+}
+
+Round one_round(std::size_t size, const std::string& uri) {
+  if (!uri.empty()) {
+    PgRawTable raw(uri);
+    return one_round(size, raw, uri, true);
+  }
+  const bench::ScratchDir dir;
+  if (!dir.ok()) bench::fail("no scratch folder under /tmp");
+  RawTable raw(dir.file("raw.db"));
+  return one_round(size, raw, dir.file("policy.db"), false);
 }
 
 template <class Field>
@@ -225,6 +268,10 @@ void report(std::size_t size, const std::vector<Round>& rounds) {
                    cpu_us([](const Round& r) { return r.insert_floor; }), "us/tx");
   bench::print_row(label, "rollback CPU (us/rec)", cpu_us([](const Round& r) { return r.rollback; }),
                    cpu_us([](const Round& r) { return r.delete_floor; }), "us/tx");
+  if (rounds.front().apply_trips > 0) {
+    std::printf("%-8s round trips per command %.2f, per roll-back record %.2f (floor 1 per tx)\n", label.c_str(),
+                rounds.front().apply_trips / n, rounds.front().rollback_trips / n);
+  }
 }
 
 std::vector<std::size_t> parse_sizes(const std::string& list) {
@@ -240,7 +287,15 @@ std::vector<std::size_t> parse_sizes(const std::string& list) {
   return sizes;
 }
 
-void print_settings() {
+void print_settings(const std::string& uri) {
+  if (!uri.empty()) {
+    PgRawTable raw(uri);
+    std::printf("PostgreSQL %s, fsync %s, synchronous_commit %s, over %s, for store and floor\n",
+                raw.setting("server_version").c_str(), raw.setting("fsync").c_str(),
+                raw.setting("synchronous_commit").c_str(), kx::uri_without_credentials(uri).c_str());
+    std::printf("%-8s %-22s %12s %12s %-10s %7s\n", "size", "work", "figure", "floor", "", "ratio");
+    return;
+  }
   const bench::ScratchDir dir;
   RawTable raw(dir.file("settings.db"));
   std::printf("SQLite %s, journal_mode %s, synchronous %s (2 = FULL) for store and floor\n", sqlite3_libversion(),
@@ -253,20 +308,23 @@ void print_settings() {
 int main(int argc, char** argv) {
   std::vector<std::size_t> sizes{1000, 10000, 100000};
   int rounds = 1;
+  std::string uri;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string option = argv[i];
     if (option == "--sizes") {
       sizes = parse_sizes(argv[i + 1]);
     } else if (option == "--rounds") {
       rounds = std::max(1, std::atoi(argv[i + 1]));
+    } else if (option == "--store" && kx::is_postgresql_location(argv[i + 1])) {
+      uri = argv[i + 1];
     } else {
-      bench::fail("usage: bench_policy_store [--sizes N,N,...] [--rounds R]");
+      bench::fail("usage: bench_policy_store [--sizes N,N,...] [--rounds R] [--store postgresql://...]");
     }
   }
-  print_settings();
+  print_settings(uri);
   std::map<std::size_t, std::vector<Round>> results;
   for (const std::size_t size : sizes) {
-    for (int r = 0; r < rounds; ++r) results[size].push_back(one_round(size));
+    for (int r = 0; r < rounds; ++r) results[size].push_back(one_round(size, uri));
     report(size, results[size]);
   }
   // Growth for ten times the work: linear is 10x.  Wall time follows the
