@@ -131,6 +131,11 @@ int zarncfg_kx_user_modify(const kxadmin_context* context, std::span<const std::
 int zarncfg_kx_action_group(const kxadmin_context* context, std::span<const std::string> fields,
                             kxadmin_response_t& response, KxMode mode);
 
+// A decimal field as a C decimal conversion reads it: leading blanks and a
+// sign allowed, digits up to the first other character; 0 when there are
+// none, the nearest int when the number does not fit.
+int zarncfg_kxadmin_decimal(std::string_view text);
+
 // ---- Undo stack (zarncfg_kxcommon_undo.cpp) ----
 
 void zarncfg_kxadmin_reset_undo_stack();

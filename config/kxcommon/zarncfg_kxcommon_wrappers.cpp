@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <optional>
 
 #include "zarncfg_strings.h"
@@ -30,13 +29,7 @@ class CommandArgs {
   // Whole, case-sensitive comparison; an absent field matches no word.
   bool is(std::size_t i, std::string_view word) const { return str(i) == word; }
   std::string text(std::size_t i) const { return std::string(str(i).value_or("")); }
-  // A leading decimal number; 0 when absent or not a number.
-  int decimal(std::size_t i) const {
-    const std::string value = text(i);
-    int number = 0;
-    std::from_chars(value.data(), value.data() + value.size(), number);
-    return number;
-  }
+  int decimal(std::size_t i) const { return zarncfg_kxadmin_decimal(text(i)); }
   int flag(std::size_t i) const {
     std::string value = text(i);
     return zarncfg_get_bool(value) == "on" ? 1 : 0;
