@@ -154,10 +154,21 @@ void gather_and_validate(Run& run) {
   if (status != 0) finish(run, status);
 }
 
+// Before the run's own steps: the policy that runs of this host left
+// unfinished when they were killed is taken back, so that this run finds
+// the policy server as it was before them.
+void finish_killed_runs(Run& run) {
+  vd_msgid_t status = 0;
+  if (!zarncfg_kxadmin_finish_killed_runs(run.record, {}, status)) finish(run, status);
+}
+
 void apply_configuration(Run& run, bool event_console_follow_up) {
   vd_msgid_t status = 0;
   zarncfg_config(run.record, run.registered, status);
-  if (status != 0) {
+  // The run's policy stays once its undo records are gone: records left
+  // behind would have the next run on this host take that policy back.
+  const bool ended = status == 0 && zarncfg_kxadmin_end_run(status);
+  if (!ended) {
     print_and_log_notice(msg_id(25));
     zarncfg_kxadmin_roll_back();
     finish(run, status);
@@ -208,6 +219,7 @@ int main(int argc, char** argv) {
   print_and_trace(msg_id(310));
   print_and_trace(msg_id(311));
   gather_and_validate(run);
+  finish_killed_runs(run);
 
   const bool event_console_follow_up = !is_already_configured(run.record);
   print_and_trace(msg_id(327));

@@ -95,6 +95,12 @@ void log_warning(const Msg& m, const A&... inserts) {
   log_msg(SUB_UTIL, VD_ATTR_WARNING, m, inserts...);
 }
 
+template <class... A>
+void print_and_log_warning(const Msg& m, const A&... inserts) {
+  vd_printf(m.id, inserts...);
+  log_warning(m, inserts...);
+}
+
 // One word of free text (the echoed command line, captured command output).
 void log_free_text(std::string_view text, std::source_location where = std::source_location::current());
 
