@@ -197,3 +197,9 @@ void zarncfg_initialize_kxadmin_context(const ConfigRecord& record, std::string_
 void zarncfg_define_default_policies(const ConfigRecord& record, vd_msgid_t& status);
 // 1 when an ACL of exactly that name exists, else 0.
 int zarncfg_acl_exists(std::string_view acl);
+// Before the registration of a first configuration: the name under which
+// this host's security daemon would be registered, when the policy server
+// already holds it (another machine of the same name, or this one before it
+// was re-imaged); none when it is free.  ZRNCF1425E printed and logged and
+// the status set when the policy server cannot tell.
+std::optional<std::string> zarncfg_kxadmin_registered_name(vd_msgid_t& status);

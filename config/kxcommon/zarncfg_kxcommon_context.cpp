@@ -132,3 +132,27 @@ int zarncfg_acl_exists(std::string_view acl) {
   kxadmin_free(response);
   return found ? 1 : 0;
 }
+
+std::optional<std::string> zarncfg_kxadmin_registered_name(vd_msgid_t& status) {
+  FunctionTrace scope("zarncfg_kxadmin_registered_name");
+  // The name certbind registers the security daemon under; a pattern
+  // without "*" matches that one name only.
+  const std::string name = "zarnd/" + zarncfg_kxadmin_host_name();
+  unsigned long count = 0;
+  std::vector<std::string> names;
+  kxadmin_response_t response;
+  int result = kxadmin_user_list(ctx.get(), name, 0, count, names, response);
+  trace(msg_id(373), name, count, result);
+  if (result != 1) {
+    zarncfg_process_response(response.get());
+    if (kxadmin_response_getreason(response.get()) == 1) result = 1;
+    kxadmin_free(response);
+  }
+  if (result != 1) {
+    status = msg_id(1425);
+    print_and_log_error(msg_id(1425), name);
+    return std::nullopt;
+  }
+  if (names.empty()) return std::nullopt;
+  return names.front();
+}
