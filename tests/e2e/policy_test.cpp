@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "e2e/host_fixture.h"
+#include "kx_store_v1_fixture.h"
 
 namespace e2e {
 namespace {
@@ -90,16 +91,6 @@ std::size_t count_of(const std::string& text, const std::string& part) {
   std::size_t n = 0;
   for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++n;
   return n;
-}
-
-// The dump without the given lines (each must be there once).
-std::string without_lines(std::string dump, const std::vector<std::string>& lines) {
-  for (const auto& line : lines) {
-    const auto at = dump.find(line + "\n");
-    if (at == std::string::npos) return "missing line: " + line;
-    dump.erase(at, line.size() + 1);
-  }
-  return dump;
 }
 
 class PolicyTest : public ::testing::Test {
@@ -364,12 +355,12 @@ TEST_F(PolicyTest, ReasonOneCountsAsAppliedAndIsRolledBack) {
 }
 
 // On a server with the product policy but without the updates, the update
-// files change ACLs that the run did not create.  acl_modify has no inverse,
-// so a roll-back leaves exactly these changes behind: u3800 removes the
-// auditors' entry and the unauthenticated entry of brevik-resource-acl, u4100
-// the administrator's user entry of brevik-admin-acl and the any-other entry
-// of brevik-login-acl.  Everything else is as before.
-TEST_F(PolicyTest, RollBackLeavesAclChangesOnSurvivingAcls) {
+// files change ACLs that the run did not create (u3800 removes the
+// auditors' entry and the unauthenticated entry of brevik-resource-acl,
+// u4100 the administrator's user entry of brevik-admin-acl and the
+// any-other entry of brevik-login-acl).  The roll-back puts every entry
+// back, so the next machine on a new branch applies the updates again.
+TEST_F(PolicyTest, RollBackRestoresAclChangesOnSurvivingAcls) {
   first().sh(std::string("rm ") + kU3800 + " " + kU4100);
   configure_ok(first());
   const std::string before = dump();
@@ -382,16 +373,117 @@ TEST_F(PolicyTest, RollBackLeavesAclChangesOnSurvivingAcls) {
   EXPECT_NE(r.out.find(kRollBack + std::string(applied, '.') + "\n" + kUnregistering), std::string::npos)
       << describe(r);
   EXPECT_EQ(r.exit_status, 1);
-  const std::vector<std::string> left_behind = {
-      R"(acl_user acl="brevik-admin-acl" user="brevik-admin" perms="TArwxLS")",
-      R"(acl_group acl="brevik-resource-acl" grp="brevik-auditors" perms="Tr")",
-      R"(acl_special acl="brevik-login-acl" kind="any-other" perms="TL")",
-      R"(acl_special acl="brevik-resource-acl" kind="unauthenticated" perms="T")",
-  };
-  EXPECT_EQ(dump(), without_lines(before, left_behind));
-  EXPECT_EQ(kx("acl show brevik-resource-acl"),
-            "any-other T\ngroup brevik-admins TArwx\ngroup brevik-servers Tr\n");
-  EXPECT_EQ(kx("acl show brevik-login-acl"), "group brevik-admins TLS\n");
+  EXPECT_EQ(dump(), before);
+  EXPECT_EQ(kx("dump --undo"), before);
+
+  other.sh("rm /var/zarn/run/fail.zarnd-T");
+  const auto again = configure(other, "brevik2");
+  EXPECT_EQ(again.exit_status, 0) << describe(again);
+  EXPECT_NE(again.out.find(loaded(other, kU3800) + loaded(other, kU4100)), std::string::npos) << describe(again);
+}
+
+// A re-imaged machine, or a second machine of the same name: the policy
+// server holds the name already.  The run stops before it changes anything
+// on the server and leaves the other machine's registration alone.
+TEST_F(PolicyTest, DuplicateHostNameFailsBeforeChangingTheServer) {
+  configure_ok(first());
+  const std::string before = kx("dump --undo");
+  TempHost& twin = add_host("zarnhost");
+
+  const auto r = configure(twin);
+
+  EXPECT_EQ(r.out, kHead +
+                       "ZRNCF1420E   The Varden Policy Server already holds the registration zarnd/zarnhost for this "
+                       "host name.\nAnother machine may have the same host name. Nothing was changed on the server.\n" +
+                       kRollBack + "\n" + kFailed)
+      << describe(r);
+  EXPECT_EQ(r.exit_status, 1);
+  EXPECT_EQ(kx("dump --undo"), before);
+  EXPECT_EQ(invocations(twin).find("certbind"), std::string::npos) << invocations(twin);
+  EXPECT_NE(twin.log_text().find("ZRNCF1420E"), std::string::npos);
+}
+
+// A run killed in the middle of the policy: the next run with the password
+// takes back what the killed run applied before it does anything else.
+TEST_F(PolicyTest, AKilledRunsPolicyIsRolledBackByTheNextRun) {
+  const TempHost& h = first();
+  const std::string before = dump();
+  // The daemon's set-up comes after the whole policy; here it kills the run.
+  h.write_file("/opt/zarn/bin/zarnd",
+               "#!/bin/sh\n"
+               "p=$PPID\n"
+               "while [ \"$p\" -gt 1 ]; do\n"
+               "  if [ \"$(cat /proc/$p/comm)\" = zarncfg ]; then kill -9 \"$p\"; exit 0; fi\n"
+               "  set -- $(cat /proc/$p/stat); p=$4\n"
+               "done\n",
+               0755);
+  const auto killed = configure(h);
+  ASSERT_EQ(killed.exit_status, 128 + 9) << describe(killed);
+  const std::size_t applied = commands(h, {kOnceOnly, kU3800, kU4100, kPerPolicy, kPerMachine});
+  const std::string runs = kx("run list");
+  ASSERT_NE(runs.find("undo_records=" + std::to_string(applied) + "\n"), std::string::npos) << runs;
+  const std::string pid = runs.substr(runs.find("pid=") + 4, runs.find(" started") - runs.find("pid=") - 4);
+
+  const auto next = configure(h);
+
+  const std::string taken_back = "ZRNCF1422W   Run " + pid + " on this host ended before it completed.\n" +
+                                 "Rolling back its " + std::to_string(applied) + " Varden commands. \n" +
+                                 std::string(applied, '.') + "\n";
+  EXPECT_NE(next.out.find("Validating the information. \n" + taken_back + "Configuring Zarn. \n"), std::string::npos)
+      << describe(next);
+  EXPECT_EQ(kx("run list"), "");
+  EXPECT_NE(h.log_text().find("ZRNCF1422W"), std::string::npos);
+  // The policy is gone; the killed run's registration is not policy: the
+  // host's own record of the run has it undone.
+  EXPECT_EQ(kx("objectspace list"), "");
+  EXPECT_EQ(kx("user list 'zarnd/*'"), "zarnd/zarnhost\n");
+  EXPECT_NE(next.out.find("ZRNCF1420E"), std::string::npos) << describe(next);
+  const auto unregistered = h.sh(std::string("/opt/Varden/bin/certbind -f /opt/zarn/etc/zarnd.conf -unconfig -n zarnd -P ") + kPwd);
+  ASSERT_EQ(unregistered.exit_status, 0) << describe(unregistered);
+  EXPECT_EQ(dump(), before);
+}
+
+// The store as version 1 held it: the same policy in the tables of that
+// version, made from the current store.
+std::string version1_copy_script() {
+  std::string sql = "PRAGMA journal_mode = WAL;\n" + std::string(kxtest::VERSION_1_TABLES) +
+                    "ATTACH '/var/Varden/policy.db' AS cur;\n"
+                    "INSERT INTO meta VALUES('schema_version', '1');\n";
+  for (const char* table : {"sec_master", "objectspace", "acl", "protobj", "user", "grp", "grp_member", "acl_user",
+                            "acl_group", "acl_special", "acl_attribute", "action", "action_group",
+                            "action_group_member"}) {
+    sql += std::string("INSERT INTO \"") + table + "\" SELECT * FROM cur.\"" + table + "\";\n";
+  }
+  return sql;
+}
+
+// A policy server of the previous store version, brought up by kxadmin:
+// the policy it held is kept, and first configurations work on it, the
+// roll-back of a failed one included.
+TEST_F(PolicyTest, MigratedStoreOfThePreviousVersion) {
+  configure_ok(first());
+  const std::string before = dump();
+  first().write_file("/tmp/v1.sql", version1_copy_script());
+  const auto copied = first().sh(
+      "sqlite3 /var/Varden/v1.db < /tmp/v1.sql >/dev/null && rm -f /var/Varden/policy.db-wal /var/Varden/policy.db-shm "
+      "&& mv /var/Varden/v1.db /var/Varden/policy.db");
+  ASSERT_EQ(copied.exit_status, 0) << describe(copied);
+  const auto refused = first().sh(std::string(kKxadmin) + "dump");
+  EXPECT_EQ(refused.exit_status, 1) << describe(refused);
+
+  EXPECT_EQ(kx("migrate"), "policy store /var/Varden/policy.db migrated from version 1 to version 2\n");
+  EXPECT_EQ(dump(), before);
+
+  TempHost& failing = add_host("zarnhost2");
+  failing.write_file("/var/zarn/run/fail.zarnd-T", "3");
+  EXPECT_EQ(configure(failing, "brevik2").exit_status, 1);
+  EXPECT_EQ(kx("dump --undo"), before);
+  TempHost& second = add_host("zarnhost3");
+  const auto r = configure(second, "brevik2");
+  EXPECT_EQ(r.out, kHead + kRegistering + loaded(second, kPerPolicy) + loaded(second, kPerMachine) + kTcb + kTail)
+      << describe(r);
+  EXPECT_NE(kx("acl show brevik-brevik2-hosts").find("user zarnd/zarnhost3 Tr\n"), std::string::npos);
+  EXPECT_EQ(kx("run list"), "");
 }
 
 // Node names where one is the start of another (node1, node10) share the

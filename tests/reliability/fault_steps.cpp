@@ -111,6 +111,15 @@ void add_link_steps(std::vector<FaultStep>& steps, Scenario scenario, std::span<
   }
 }
 
+// A run with the password first looks for runs of this host that were
+// killed; when it cannot ask, it goes on as if there were none.
+void add_killed_run_steps(std::vector<FaultStep>& steps, Scenario s) {
+  steps.push_back(step(s, "kxadmin_context_createdefault (killed runs)",
+                       run_script(kxadmin_faults("context_createdefault", 0)), "", true));
+  steps.push_back(step(s, "kxadmin_run_list (killed runs)", run_script(kxadmin_faults("run_list zarnhost", 0)), "",
+                       true));
+}
+
 }  // namespace
 
 const char* scenario_name(Scenario scenario) {
@@ -144,8 +153,11 @@ std::vector<FaultStep> first_configuration_steps(const e2e::TempHost& host) {
                        "ZRNCF1371E"));
   steps.push_back(step(s, "write brevik.conf", fail_file("stz.brevik.conf"), kWrite));
   steps.push_back(step(s, "write zarnd.conf (options)", fail_file("stz.zarnd.conf"), kWrite));
-  steps.push_back(step(s, "kxadmin_context_createdefault", run_script(kxadmin_faults("context_createdefault", 0)),
+  add_killed_run_steps(steps, s);
+  steps.push_back(step(s, "kxadmin_context_createdefault", run_script(kxadmin_faults("context_createdefault", 1)),
                        "ZRNCF1352E", true));
+  steps.push_back(step(s, "kxadmin_user_list 'zarnd/zarnhost' (registered already?)",
+                       run_script(kxadmin_faults("user_list 'zarnd/zarnhost'", 0)), "ZRNCF1425E", true));
   steps.push_back(step(s, "certbind -config", fail_file("certbind-config"), "ZRNCF1304E"));
   steps.push_back(step(s, "kxadmin_objectspace_list", run_script(kxadmin_faults("objectspace_list", 0)), "", true));
   steps.push_back(step(s, "kxadmin_acl_list (brevik-exec-open)", run_script(kxadmin_faults("acl_list", 0)), "", true));
@@ -174,12 +186,15 @@ std::vector<FaultStep> first_configuration_steps(const e2e::TempHost& host) {
   add_link_steps(steps, s, linux_file_links_S);
   steps.push_back(step(s, "zarnlpadm", fail_file("zarnlpadm"), "ZRNCF1369E"));
   steps.push_back(step(s, "write zarnd.conf (state)", fail_file("stz.zarnd.conf", "2"), kWrite));
+  steps.push_back(step(s, "kxadmin_run_discard", run_script(kxadmin_faults("run_discard zarnhost", 0)), "ZRNCF1424E",
+                       true));
   return steps;
 }
 
 std::vector<FaultStep> reconfiguration_steps() {
   constexpr Scenario s = Scenario::reconfiguration;
   std::vector<FaultStep> steps;
+  add_killed_run_steps(steps, s);
   steps.push_back(step(s, "cp of the CA certificate", run_script("ln -s /nonexistent/ca /var/zarn/certs/zarn-ca2.pem"),
                        "ZRNCF1371E"));
   steps.push_back(step(s, "write brevik.conf", fail_file("stz.brevik.conf"), kWrite));
