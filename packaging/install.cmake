@@ -16,3 +16,6 @@ install(FILES debian/zarncfg.lintian-overrides DESTINATION /usr/share/lintian/ov
 install(DIRECTORY DESTINATION /var/zarn/zarncfg COMPONENT zarncfg)
 install(DIRECTORY DESTINATION /var/zarn/log COMPONENT zarncfg)
 install(DIRECTORY DESTINATION /var/zarn/certs COMPONENT zarncfg)
+# The host's lock and the run record: one run at a time, a killed one
+# finished by the next.
+install(DIRECTORY DESTINATION /var/zarn/run COMPONENT zarncfg)

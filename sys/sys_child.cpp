@@ -1,7 +1,9 @@
 #include "sys_child.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -11,6 +13,7 @@
 #include <utility>
 
 #include "sys_fd.h"
+#include "sys_signals.h"
 
 namespace sys {
 namespace {
@@ -47,7 +50,7 @@ void reset_signal_dispositions() {
   default_action.sa_handler = SIG_DFL;
   sigemptyset(&default_action.sa_mask);
   for (int signal_number = 1; signal_number < NSIG; ++signal_number) {
-    if (signal_number == SIGKILL || signal_number == SIGSTOP) continue;
+    if (signal_number == SIGKILL || signal_number == SIGSTOP || inherited_as_ignored(signal_number)) continue;
     // The C library refuses its own internal signals, which stay as they are.
     (void)::sigaction(signal_number, &default_action, nullptr);
   }
@@ -88,6 +91,7 @@ void close_all_but(const std::vector<int>& kept_fds) {
 
 [[noreturn]] void become_child(const ChildSpec& spec, const Prepared& prepared) {
   reset_signal_dispositions();
+  if (spec.forward_termination_signals && ::setpgid(0, 0) != 0) report_and_exit(prepared.report_fd, errno);
   if (!place_standard_streams(spec)) report_and_exit(prepared.report_fd, errno);
   for (const int fd : spec.inherited_fds) {
     if (!keep_across_exec(fd)) report_and_exit(prepared.report_fd, errno);
@@ -143,13 +147,18 @@ std::optional<Child> Child::start(const ChildSpec& spec) {
     errno = fork_error;
     return std::nullopt;
   }
+  // Made in both processes, so that the group exists before either goes
+  // on; the parent's call fails harmlessly once the child has executed.
+  if (spec.forward_termination_signals) (void)::setpgid(pid, pid);
   report.write_end.reset();
-  return Child(pid, read_report(report.read_end.get()));
+  return Child(pid, read_report(report.read_end.get()), spec.forward_termination_signals);
 }
 
 Child::Child(Child&& other) noexcept
     : pid_(std::exchange(other.pid_, -1)),
       exec_error_(other.exec_error_),
+      forwarding_(other.forwarding_),
+      signal_passed_on_(other.signal_passed_on_),
       end_(other.end_),
       lost_(other.lost_) {}
 
@@ -158,6 +167,8 @@ Child& Child::operator=(Child&& other) noexcept {
     end_now();
     pid_ = std::exchange(other.pid_, -1);
     exec_error_ = other.exec_error_;
+    forwarding_ = other.forwarding_;
+    signal_passed_on_ = other.signal_passed_on_;
     end_ = other.end_;
     lost_ = other.lost_;
   }
@@ -166,6 +177,7 @@ Child& Child::operator=(Child&& other) noexcept {
 
 void Child::end_now() {
   if (!reapable()) return;
+  if (forwarding_) (void)::kill(-pid_, SIGKILL);  // its group would go on without it
   kill(SIGKILL);
   (void)reap(0);  // how it ended is of no interest any more
 }
@@ -182,7 +194,48 @@ std::optional<ExitStatus> Child::reap(int options) {
   return end_;
 }
 
-std::optional<ExitStatus> Child::wait() { return reap(0); }
+std::optional<ExitStatus> Child::wait() {
+  if (!forwarding_ || !reapable()) return reap(0);
+  await_end_forwarding();
+  const std::optional<ExitStatus> end = reap(0);
+  if (signal_passed_on_) wait_for_rest_of_group();
+  return end;
+}
+
+// The termination signals stay blocked but while ppoll sleeps, so that one
+// that arrives between the look at what was caught and the sleep still
+// wakes it.
+void Child::await_end_forwarding() {
+  const UniqueFd ended(static_cast<int>(::syscall(SYS_pidfd_open, pid_, 0)));
+  if (!ended.valid()) return;  // a kernel without pidfd: a plain wait
+  sigset_t termination;
+  sigemptyset(&termination);
+  for (const int signal_number : kTerminationSignals) sigaddset(&termination, signal_number);
+  sigset_t outside;
+  (void)::pthread_sigmask(SIG_BLOCK, &termination, &outside);  // cannot fail with valid sets
+  sigset_t while_asleep = outside;
+  for (const int signal_number : kTerminationSignals) sigdelset(&while_asleep, signal_number);
+  unsigned passed_on = 0;
+  for (;;) {
+    if (catching_termination_signals() && termination_signal_count() > passed_on) {
+      passed_on = termination_signal_count();
+      (void)::kill(-pid_, latest_termination_signal());  // a group that has just ended ignores it
+      signal_passed_on_ = true;
+    }
+    pollfd child_end{ended.get(), POLLIN, 0};
+    const int ready = ::ppoll(&child_end, 1, nullptr, &while_asleep);
+    if (ready > 0 || (ready < 0 && errno != EINTR)) break;
+  }
+  (void)::pthread_sigmask(SIG_SETMASK, &outside, nullptr);
+}
+
+// What the child started and left behind came to this process, the
+// reaper of orphans (sys_signals.h).
+void Child::wait_for_rest_of_group() const {
+  int wait_status = 0;
+  while (::waitpid(-pid_, &wait_status, 0) > 0 || errno == EINTR) {
+  }
+}
 
 std::optional<ExitStatus> Child::try_wait() { return reap(WNOHANG); }
 

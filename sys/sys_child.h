@@ -1,7 +1,8 @@
 // The one way the tree starts and waits for a child process.
 //
 // A child starts clean whatever state its parent is in: every signal at
-// its default disposition, an empty signal mask, standard streams from the
+// its default disposition (but those the parent inherited as ignored,
+// sys_signals.h), an empty signal mask, standard streams from the
 // descriptors given, and no other descriptor of the parent unless it is
 // named in the spec (descriptors opened without O_CLOEXEC included when
 // close_other_fds is set).  A child's end is read by one rule: its exit
@@ -50,6 +51,13 @@ struct ChildSpec {
   // Also closes descriptors that stay open across exec, such as those the
   // parent itself inherited from whoever started it.
   bool close_other_fds = false;
+  // The child leads a process group of its own, and a termination signal
+  // this process catches while it waits for the child (sys_signals.h) is
+  // passed on to that group; the wait then lasts until every process of
+  // the group has ended, so that nothing the child started is still at
+  // work when the caller goes on.  A signal caught before the wait began
+  // is passed on at once.
+  bool forward_termination_signals = false;
   // For a child with more to do than execute `program` (entering a
   // simulated host): runs in the child, after the streams and signals are
   // set up, in place of the exec.  It should end in an exec or _exit and
@@ -82,7 +90,8 @@ class Child {
   // The errno of the failed exec (or of the set-up before it), else 0.
   int exec_error() const { return exec_error_; }
 
-  // Waits for the end, through interruptions by signals.  Nothing when the
+  // Waits for the end, through interruptions by signals (passing
+  // termination signals on when the spec asks for it).  Nothing when the
   // wait itself failed.  Once the child has ended it returns the same end
   // again.
   [[nodiscard]] std::optional<ExitStatus> wait();
@@ -92,13 +101,18 @@ class Child {
   void kill(int signal) const;
 
  private:
-  Child(pid_t pid, int exec_error) : pid_(pid), exec_error_(exec_error) {}
+  Child(pid_t pid, int exec_error, bool forwarding) : pid_(pid), exec_error_(exec_error), forwarding_(forwarding) {}
   bool reapable() const { return pid_ > 0 && !end_ && !lost_; }
   std::optional<ExitStatus> reap(int options);
   void end_now();
+  // Returns once the child has ended, passing termination signals on.
+  void await_end_forwarding();
+  void wait_for_rest_of_group() const;
 
   pid_t pid_ = -1;
   int exec_error_ = 0;
+  bool forwarding_ = false;
+  bool signal_passed_on_ = false;
   std::optional<ExitStatus> end_;
   // waitpid() refused the pid (not our child any more): it is never
   // signalled or waited for again, since it may name another process now.

@@ -122,9 +122,10 @@ bool replace_file(const std::string& path, std::string_view bytes, std::string& 
   }, why);
 }
 
-bool copy_file(const std::string& source, const std::string& target, std::string& why) {
+bool copy_file(const std::string& source, const std::string& target, std::string& why, SourceLink source_link) {
   // O_NONBLOCK: a FIFO planted at the source must not hang the copy.
-  const UniqueFd in = open_fd(source, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+  const int follow = source_link == SourceLink::follow ? 0 : O_NOFOLLOW;
+  const UniqueFd in = open_fd(source, O_RDONLY | follow | O_NONBLOCK | O_NOCTTY);
   if (!in.valid()) return failed(why, "open");
   struct stat info {};
   if (::fstat(in.get(), &info) != 0) return failed(why, "fstat");
@@ -134,6 +135,21 @@ bool copy_file(const std::string& source, const std::string& target, std::string
   }
   return install(target, info, [&in](int fd, std::string& reason) { return copy_bytes(in.get(), fd, reason); },
                  why);
+}
+
+bool write_file(const std::string& path, std::string_view bytes, mode_t mode, std::string& why) {
+  struct stat attributes {};
+  attributes.st_uid = ::geteuid();
+  attributes.st_gid = ::getegid();
+  attributes.st_mode = mode;
+  return install(path, attributes, [bytes](int fd, std::string& reason) {
+    return write_all(fd, bytes) || failed(reason, "write");
+  }, why);
+}
+
+bool remove_file(const std::string& path, std::string& why) {
+  if (::unlink(path.c_str()) != 0 && errno != ENOENT) return failed(why, "unlink");
+  return sync_folder(split(path).folder, why);
 }
 
 }  // namespace sys

@@ -19,14 +19,6 @@ namespace fs = std::filesystem;
 
 class SysFile : public ::testing::Test {
  protected:
-  SysFile() {
-    std::string pattern = "/tmp/sys-file-test.XXXXXX";
-    if (::mkdtemp(pattern.data()) != nullptr) dir_ = pattern;
-  }
-  ~SysFile() override {
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-  }
   std::string path(const std::string& name) const { return (dir_ / name).string(); }
   void write(const std::string& name, const std::string& bytes, uid_t uid, gid_t gid, mode_t mode) const {
     std::ofstream(path(name), std::ios::binary) << bytes;
@@ -48,7 +40,8 @@ class SysFile : public ::testing::Test {
     EXPECT_EQ(info.st_mode & 07777, mode);
   }
 
-  fs::path dir_;
+  TempDir scratch_{"sys-file-test"};
+  const fs::path& dir_ = scratch_.path();
   std::string why_;
 };
 
@@ -102,6 +95,29 @@ TEST_F(SysFile, CopyRefusesALinkAtTheSourceAndLeavesNothingBehind) {
   EXPECT_EQ(why_, "open: Too many levels of symbolic links");
   EXPECT_FALSE(copy_file(path("real"), path("no-such-folder/target"), why_));
   EXPECT_EQ(why_, "mkostemp: No such file or directory");
+  EXPECT_EQ(entries(), 2u);
+}
+
+TEST_F(SysFile, CopyByContentFollowsALinkAtTheSource) {
+  write("real", "content\n", 1234, 5678, 0640);
+  fs::create_symlink("real", path("link"));
+  ASSERT_TRUE(copy_file(path("link"), path("link.bak"), why_, SourceLink::follow)) << why_;
+  EXPECT_FALSE(fs::is_symlink(path("link.bak")));
+  EXPECT_EQ(read("link.bak"), "content\n");
+  expect_owner_and_mode("link.bak", 1234, 5678, 0640);
+}
+
+TEST_F(SysFile, WriteCreatesOrReplacesWithoutFollowingALink) {
+  ASSERT_TRUE(write_file(path("record"), "one\n", 0600, why_)) << why_;
+  EXPECT_EQ(read("record"), "one\n");
+  expect_owner_and_mode("record", ::geteuid(), ::getegid(), 0600);
+  write("elsewhere", "keep\n", 0, 0, 0644);
+  fs::create_symlink("elsewhere", path("linked"));
+  ASSERT_TRUE(write_file(path("linked"), "two\n", 0600, why_)) << why_;
+  EXPECT_FALSE(fs::is_symlink(path("linked")));
+  EXPECT_EQ(read("elsewhere"), "keep\n");
+  ASSERT_TRUE(remove_file(path("record"), why_)) << why_;
+  ASSERT_TRUE(remove_file(path("record"), why_)) << why_;
   EXPECT_EQ(entries(), 2u);
 }
 

@@ -1,11 +1,35 @@
-// Test support for code that writes files: the one write failure that root
-// cannot bypass.
+// Test support for code that writes files: a scratch folder, and the one
+// write failure that root cannot bypass.
 #pragma once
 
 #include <signal.h>
+#include <stdlib.h>
 #include <sys/resource.h>
 
+#include <filesystem>
+#include <string>
+
 namespace sys {
+
+// A fresh folder under /tmp, removed with everything in it.
+class TempDir {
+ public:
+  explicit TempDir(const std::string& name) {
+    std::string pattern = "/tmp/" + name + ".XXXXXX";
+    if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+  }
+  ~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
 
 // Makes every write past `limit` bytes fail with EFBIG while it lives.
 class FileSizeLimit {

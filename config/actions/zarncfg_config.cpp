@@ -11,6 +11,7 @@
 #include "zarncfg_config_autostart.h"
 #include "zarncfg_config_register.h"
 #include "zarncfg_config_stanza.h"
+#include "zarncfg_interrupt.h"
 #include "zarncfg_kxcommon.h"
 #include "zarncfg_process.h"
 #include "zarncfg_strings.h"
@@ -112,12 +113,12 @@ void zarncfg_configure_zarnd(ConfigRecord& record, int& registered, vd_msgid_t& 
   FunctionTrace scope("zarncfg_configure_zarnd");
   print_and_trace(msg_id(316));
   zarncfg_build_config_file(ZARND_CONF, record, config_stanza_option_map, status);
-  if (status == 0) zarncfg_initialize_kxadmin_context(record, "zarncfg", status);
-  if (status == 0) zarncfg_register_with_vd(1, record, registered, status);
-  if (status == 0) zarncfg_update_ssl_listening_port(record, status);
-  if (status == 0) zarncfg_update_cakdb(record, status);
-  if (status == 0) zarncfg_define_default_policies(record, status);
-  if (status == 0) zarncfg_init_zarnd(record, status);
+  if (zarncfg_go_on(status)) zarncfg_initialize_kxadmin_context(record, "zarncfg", status);
+  if (zarncfg_go_on(status)) zarncfg_register_with_vd(1, record, registered, status);
+  if (zarncfg_go_on(status)) zarncfg_update_ssl_listening_port(record, status);
+  if (zarncfg_go_on(status)) zarncfg_update_cakdb(record, status);
+  if (zarncfg_go_on(status)) zarncfg_define_default_policies(record, status);
+  if (zarncfg_go_on(status)) zarncfg_init_zarnd(record, status);
 }
 
 void zarncfg_config(ConfigRecord& record, int& registered, vd_msgid_t& status) {
@@ -128,13 +129,14 @@ void zarncfg_config(ConfigRecord& record, int& registered, vd_msgid_t& status) {
   // owner changes, it does not stop the configuration.
   status = 0;
   const bool already_configured = is_already_configured(record);
-  zarncfg_configure_brevik(record, status);
-  if (status == 0) zarncfg_configure_zarnd(record, registered, status);
-  if (status == 0) zarncfg_configure_zarnauditd(record, status);
-  if (status == 0) zarncfg_configure_zarnwdd(record, status);
-  if (status == 0) zarncfg_configure_kernel(status);
-  if (status == 0) zarncfg_setup_autostart(record, status);
-  if (status == 0) zarncfg_configure_login_policy(record, status);
-  if (status == 0) zarncfg_set_config_state("on", ZARND_CONF, "zarncfg", "state", status);
-  if (status == 0) zarncfg_change_files(already_configured, status);
+  // Between two steps the run looks whether a signal asked it to stop.
+  if (zarncfg_go_on(status)) zarncfg_configure_brevik(record, status);
+  if (zarncfg_go_on(status)) zarncfg_configure_zarnd(record, registered, status);
+  if (zarncfg_go_on(status)) zarncfg_configure_zarnauditd(record, status);
+  if (zarncfg_go_on(status)) zarncfg_configure_zarnwdd(record, status);
+  if (zarncfg_go_on(status)) zarncfg_configure_kernel(status);
+  if (zarncfg_go_on(status)) zarncfg_setup_autostart(record, status);
+  if (zarncfg_go_on(status)) zarncfg_configure_login_policy(record, status);
+  if (zarncfg_go_on(status)) zarncfg_set_config_state("on", ZARND_CONF, "zarncfg", "state", status);
+  if (zarncfg_go_on(status)) zarncfg_change_files(already_configured, status);
 }

@@ -7,7 +7,9 @@
 
 #include "sys_file.h"
 #include "zarncfg_config_stanza.h"
+#include "zarncfg_interrupt.h"
 #include "zarncfg_lrd_tool.h"
+#include "zarncfg_run_record.h"
 #include "zarncfg_svc.h"
 
 namespace {
@@ -59,8 +61,12 @@ void zarncfg_configure_zarnlrd(int request, ConfigRecord& record, int&, vd_msgid
     return;
   }
   vd_printf(msg_id(335));
+  if (!zarncfg_note_lrd_change(LrdChange::register_daemon, status)) return;
   const std::string command = zarnlrd_config_command(record[IDX_SEC_MASTER_PWD].text());
   if (zarncfg_run_shell_to_file(command, ZARNLRD_CONFIG_OUTPUT) != 0) {
+    // A tool that failed on its own made no change to undo; one stopped by
+    // a signal may have made it half way, and its change is undone.
+    if (!zarncfg_tool_was_interrupted() && !zarncfg_note_lrd_change(LrdChange::none, status)) return;
     status = msg_id(1391);
     print_and_log_error(msg_id(1391));
     return;

@@ -8,6 +8,7 @@
 #include "zarncfg_password_file.h"
 #include "zarncfg_process.h"
 #include "zarncfg_prompt.h"
+#include "zarncfg_run_record.h"
 #include "zarncfg_strings.h"
 #include "zarncfg_svc.h"
 
@@ -71,6 +72,9 @@ void register_host(ConfigRecord& record, int& registered, vd_msgid_t& status) {
     password_file.add_line(generated);
     password_file.close();
   }
+  // On disk before the tool runs: a run killed from here on leaves a
+  // registration that the next run has to undo.
+  if (!zarncfg_note_registration(status)) return;
   registered = 1;
   const CertbindCommand command =
       certbind_register_command(vd37, with_file ? password_file.path() : "", record, generated);

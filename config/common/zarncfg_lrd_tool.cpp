@@ -8,25 +8,40 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <optional>
 
 #include "sys_child.h"
 #include "sys_fd.h"
+#include "zarncfg_interrupt.h"
+#include "zarncfg_run_record.h"
 #include "zarncfg_strings.h"
 #include "zarncfg_svc.h"
 #include "zarncfg_tables.h"
 
 namespace {
 
-bool is_own_regular_file(int fd) {
+// Written into only when it is a regular file of ours that no other name
+// shares: a hard link planted in /tmp would otherwise let anyone have root
+// truncate and fill a file of their choice.
+bool is_own_single_file(int fd) {
   struct stat st {};
-  return fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid();
+  return fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1 && st.st_uid == geteuid();
 }
 
+// A fresh file, or an earlier one of ours emptied only once it has passed
+// the checks; never through a link, never waiting on a FIFO.
 sys::UniqueFd open_output(const std::string& path) {
-  sys::UniqueFd fd = sys::open_fd(path, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK, 0600);
-  if (fd.valid() && is_own_regular_file(fd.get())) return fd;
+  constexpr int kFlags = O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY;
+  sys::UniqueFd fd = sys::open_fd(path, kFlags | O_CREAT | O_EXCL, 0600);
+  if (fd.valid()) return fd;
+  if (errno == EEXIST) {
+    fd = sys::open_fd(path, kFlags);
+    if (fd.valid() && is_own_single_file(fd.get()) && fchmod(fd.get(), 0600) == 0 && ftruncate(fd.get(), 0) == 0) {
+      return fd;
+    }
+  }
   log_free_text("The output file " + path + " is not safe to write; the command's output is discarded.");
   return sys::open_fd("/dev/null", O_WRONLY);
 }
@@ -37,6 +52,7 @@ int zarncfg_run_shell_to_file(const std::string& command, const std::string& out
   const sys::UniqueFd output = open_output(output_path);
   if (!output.valid()) return -1;
   sys::ChildSpec spec("/bin/sh", {"sh", "-c", command});
+  spec.forward_termination_signals = true;
   spec.stdout_fd = output.get();
   spec.stderr_fd = output.get();
   std::optional<sys::Child> child = sys::Child::start(spec);
@@ -58,7 +74,11 @@ std::string zarnlrd_unconfig_command(const std::string& password) {
 void zarncfg_unconfig_zarnlrd(const std::string& password, int& lrd_status, vd_msgid_t& status) {
   FunctionTrace scope("zarncfg_unconfig_zarnlrd");
   vd_printf(msg_id(336));
+  if (!zarncfg_note_lrd_change(LrdChange::unregister_daemon, status)) return;
   if (zarncfg_run_shell_to_file(zarnlrd_unconfig_command(password), ZARNLRD_UNCONFIG_OUTPUT) != 0) {
+    // A tool that failed on its own made no change to undo; one stopped by
+    // a signal may have made it half way, and its change is undone.
+    if (!zarncfg_tool_was_interrupted() && !zarncfg_note_lrd_change(LrdChange::none, status)) return;
     lrd_status += 1;
     status = msg_id(1394);
     print_and_log_error(msg_id(1394));

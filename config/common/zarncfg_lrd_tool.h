@@ -17,9 +17,9 @@ std::string zarnlrd_config_command(const std::string& password);
 std::string zarnlrd_unconfig_command(const std::string& password);
 
 // Opens the output file without following a link planted at its path
-// (O_NOFOLLOW, mode 0600 when created) and without waiting on a FIFO
-// (O_NONBLOCK), and refuses one that is not a regular file of ours; the
-// command's output is then discarded instead.  Runs the command through
+// (O_NOFOLLOW, mode 0600) and without waiting on a FIFO (O_NONBLOCK), and
+// writes only into a new file or a regular file of ours with no other
+// name; anything else is left alone and the command's output discarded.  Runs the command through
 // /bin/sh with that file as its standard output and error and returns the
 // shell's exit status (128 + the signal number when a signal ended it), or
 // -1 when it could not be run.  Nothing is logged: the command may hold a

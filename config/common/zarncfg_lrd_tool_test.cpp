@@ -1,5 +1,6 @@
 #include "zarncfg_lrd_tool.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -74,6 +75,31 @@ TEST_F(RunToFileTest, APlantedFifoDoesNotHangTheRun) {
   const std::string out = dir_ + "/out";
   ASSERT_EQ(mkfifo(out.c_str(), 0600), 0);
   EXPECT_EQ(zarncfg_run_shell_to_file("echo x; exit 4", out), 4);
+}
+
+TEST_F(RunToFileTest, AFifoWithAReaderIsNeverWrittenTo) {
+  const std::string out = dir_ + "/out";
+  ASSERT_EQ(mkfifo(out.c_str(), 0600), 0);
+  const int reader = open(out.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(reader, 0);
+  EXPECT_EQ(zarncfg_run_shell_to_file("echo x; exit 4", out), 4);
+  char byte = 0;
+  EXPECT_LE(read(reader, &byte, 1), 0);
+  close(reader);
+}
+
+TEST_F(RunToFileTest, AHardLinkOrAnotherUsersFileIsLeftWhole) {
+  const std::string victim = dir_ + "/victim";
+  std::ofstream(victim) << "precious\n";
+  const std::string out = dir_ + "/out";
+  std::filesystem::create_hard_link(victim, out);
+  EXPECT_EQ(zarncfg_run_shell_to_file("echo overwritten", out), 0);
+  EXPECT_EQ(read_file(victim), "precious\n");
+  std::filesystem::remove(out);
+  std::ofstream(out) << "theirs\n";
+  ASSERT_EQ(chown(out.c_str(), 1234, 1234), 0);
+  EXPECT_EQ(zarncfg_run_shell_to_file("echo overwritten", out), 0);
+  EXPECT_EQ(read_file(out), "theirs\n");
 }
 
 TEST_F(RunToFileTest, ACommandKilledBySignalIsNoSuccess) {

@@ -20,8 +20,13 @@ constexpr std::size_t kLogPiece = 999;
 constexpr int kNoProcess = -99;
 constexpr int kNotRun = -1;
 
+// A termination signal that reaches the run while the command works is
+// passed on to it, and the run waits until it has ended before it undoes
+// anything.
 sys::ChildSpec shell_command(const char* option, const std::string& command) {
-  return sys::ChildSpec("/bin/sh", {"sh", option, command});
+  sys::ChildSpec spec("/bin/sh", {"sh", option, command});
+  spec.forward_termination_signals = true;
+  return spec;
 }
 
 // The shell's end by the runner's rule: its exit code, or 128 + the signal

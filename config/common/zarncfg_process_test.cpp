@@ -152,4 +152,24 @@ TEST_F(ProcessTest, AccountLookups) {
             "ZRNCF1345E   Group no-such-group-zq could not be located in the group file. \n");
 }
 
+TEST_F(ProcessTest, OwnerAndModeChangesNeverFollowALink) {
+  const auto target = make_file("root-only", "secret\n");
+  ASSERT_EQ(chmod(target.c_str(), 0600), 0);
+  const auto link = root_ / "msg.log";
+  std::filesystem::create_symlink(target, link);
+  const auto plain = make_file("plain.conf");
+  zarncfg_set_owner_and_mode(link.string(), 1234, 1234, 0660);
+  zarncfg_set_owner_and_mode(plain.string(), 1234, 1234, 0660);
+  struct stat info {};
+  ASSERT_EQ(stat(target.c_str(), &info), 0);
+  EXPECT_EQ(info.st_uid, 0u);
+  EXPECT_EQ(info.st_mode & 07777, 0600u);
+  ASSERT_EQ(stat(plain.c_str(), &info), 0);
+  EXPECT_EQ(info.st_uid, 1234u);
+  EXPECT_EQ(info.st_gid, 1234u);
+  EXPECT_EQ(info.st_mode & 07777, 0660u);
+  EXPECT_NE(log_text().find("ZRNCF1404W   The file " + link.string() + " is a symbolic link."), std::string::npos)
+      << log_text();
+}
+
 }  // namespace

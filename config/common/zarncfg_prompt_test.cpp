@@ -16,6 +16,7 @@
 
 #include "sys_child.h"
 #include "sys_fd.h"
+#include "sys_signals.h"
 #include "zarncfg_test_support.h"
 
 namespace {
@@ -32,7 +33,12 @@ struct ChildReport {
   std::string answer;
 };
 
-[[noreturn]] void prompt_in_child(int slave, int report_fd, vd_msgid_t prompt) {
+// How the prompting process meets signals before it prompts.
+enum class RunSignals { untouched, caught, caught_but_sigint_ignored };
+
+[[noreturn]] void prompt_in_child(int slave, int report_fd, vd_msgid_t prompt, RunSignals run_signals) {
+  if (run_signals == RunSignals::caught_but_sigint_ignored) signal(SIGINT, SIG_IGN);
+  if (run_signals != RunSignals::untouched) sys::catch_termination_signals();
   setsid();
   ioctl(slave, TIOCSCTTY, 0);
   dup2(slave, STDIN_FILENO);
@@ -63,7 +69,7 @@ class PromptTest : public ScratchDirTest {
     ASSERT_TRUE(sys::make_pipe(report));
     child_ = sys::Child::start(sys::ChildSpec([&] {
       report.read_end.reset();
-      prompt_in_child(slave_, report.write_end.get(), prompt_);
+      prompt_in_child(slave_, report.write_end.get(), prompt_, run_signals_);
     }));
     ASSERT_TRUE(child_);
     report_ = std::move(report.read_end);
@@ -117,6 +123,7 @@ class PromptTest : public ScratchDirTest {
   }
 
   vd_msgid_t prompt_ = msg_id(14);
+  RunSignals run_signals_ = RunSignals::untouched;
   int master_ = -1;
   int slave_ = -1;
   sys::UniqueFd report_;
@@ -173,6 +180,49 @@ TEST_P(InterruptedPrompt, LeavesTheTerminalEchoing) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, InterruptedPrompt, testing::Values(SIGINT, SIGTERM, SIGHUP, SIGQUIT));
+
+// In a run that catches termination signals the prompt ends with the
+// signal named, and the run goes on to its exit routine.
+class InterruptedRunPrompt : public PromptTest, public testing::WithParamInterface<int> {
+ protected:
+  void SetUp() override {
+    run_signals_ = RunSignals::caught;
+    PromptTest::SetUp();
+  }
+};
+
+TEST_P(InterruptedRunPrompt, RestoresEchoThenEndsWithTheSignalNamed) {
+  ASSERT_TRUE(read_screen_until(kPrompt)) << screen_;
+  ASSERT_FALSE(echo_on());
+  child_->kill(GetParam());
+  const ChildReport report = finish();
+  EXPECT_EQ(report.status, msg_id(1396));
+  EXPECT_EQ(report.answer, "\x1e");
+  EXPECT_NE(screen_.find("\r\nZRNCF1396E   The configuration process was interrupted by signal " +
+                         sys::signal_name(GetParam()) + ".\r\n"),
+            std::string::npos)
+      << screen_;
+  EXPECT_TRUE(echo_on());
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, InterruptedRunPrompt, testing::Values(SIGINT, SIGTERM, SIGHUP, SIGQUIT));
+
+class BackgroundRunPrompt : public PromptTest {
+ protected:
+  void SetUp() override {
+    run_signals_ = RunSignals::caught_but_sigint_ignored;
+    PromptTest::SetUp();
+  }
+};
+
+TEST_F(BackgroundRunPrompt, SigintInheritedAsIgnoredStaysIgnored) {
+  ASSERT_TRUE(read_screen_until(kPrompt)) << screen_;
+  child_->kill(SIGINT);
+  type("typed\n");
+  const ChildReport report = finish();
+  EXPECT_EQ(report.status, 0u);
+  EXPECT_EQ(report.answer, "typed");
+}
 
 class UnknownPrompt : public PromptTest {
  protected:

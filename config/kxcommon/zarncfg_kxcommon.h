@@ -149,18 +149,20 @@ std::size_t zarncfg_kxadmin_undo_depth();
 
 // ---- This run on the policy server (zarncfg_kxcommon_run.cpp) ----
 
-// The tag under which this run's commands keep their undo records: this
-// host's name, this process and its start.  The driver may set another
-// before the context is created; none returns to this process's own tag.
-void zarncfg_kxadmin_set_run_tag(std::optional<kxadmin_run_tag> tag);
+// The tag under which this run's commands keep their undo records: the
+// tag of the host's run record (host name, process, start), so that the
+// record on the host and the records on the policy server name the same run.
 const kxadmin_run_tag& zarncfg_kxadmin_run_tag();
-// The name under which this host's runs are kept (the host name).
-std::string zarncfg_kxadmin_host_name();
+// The number of undo records the policy server holds for the run; none
+// when it cannot say (its response logged).
+std::optional<unsigned long> zarncfg_kxadmin_records_of(const kxadmin_context* context, const kxadmin_run_tag& tag);
 
 // Takes back every command of this run, newest first, through the undo
-// records on the policy server: one dot each, then a newline.  A roll-back
-// cut short leaves the rest for the next run on this host (ZRNCF1421W).
-void zarncfg_kxadmin_roll_back();
+// records on the policy server: one dot each, then a newline.  The number
+// of commands not taken back: a roll-back cut short leaves them on the
+// policy server under this run's tag (ZRNCF1421W printed and logged), for
+// the next run on this host to take back.
+[[nodiscard]] std::size_t zarncfg_kxadmin_roll_back();
 // A run that ended normally drops its undo records.  False with ZRNCF1424E
 // printed and logged and the status set when the policy server refuses:
 // the run must then fail and roll back, since records left behind would
@@ -169,24 +171,16 @@ void zarncfg_kxadmin_roll_back();
 
 // ---- Runs that were killed (zarncfg_kxcommon_killed.cpp) ----
 
-// Whether the run is still running on this host: its process exists and
-// started no later than the run did (a process id used again later is
-// another process).  Unknown counts as running.
-bool zarncfg_kxadmin_run_is_alive(const kxadmin_run_tag& tag);
-
-// Rolls back, on the policy server, the policy of this host's runs that
-// ended without finishing: those the host's run record names (`recorded`)
-// and those the server holds undo records of whose process is gone.  A
-// live run and the runs of other hosts are never touched.  Each is
-// announced (ZRNCF1422W) and shown with one dot per command taken back.
-// Needs the security master password; without it, or when the policy
-// server cannot be reached, nothing is done and true is returned (the
-// run's own steps report an unreachable server).  False with ZRNCF1423E
-// and the status set when a roll-back failed: the run must not apply its
-// own policy over what is left.
-[[nodiscard]] bool zarncfg_kxadmin_finish_killed_runs(const ConfigRecord& record,
-                                                      std::span<const kxadmin_run_tag> recorded,
-                                                      vd_msgid_t& status);
+// Rolls back, on the policy server, the policy that the run of that tag
+// applied and never finished (killed, or its own roll-back cut short), from
+// the undo records the server keeps under the tag.  Announced (ZRNCF1422W)
+// and shown with one dot per command taken back; nothing when the server
+// holds no records of the run.  Needs the security master password of the
+// record.  False with ZRNCF1423E printed and logged and the status set when
+// the server could not be asked or the roll-back stopped short: the run
+// must not apply its own policy over what is left.
+[[nodiscard]] bool zarncfg_kxadmin_roll_back_killed_run(const ConfigRecord& record, const kxadmin_run_tag& tag,
+                                                        vd_msgid_t& status);
 
 // ---- Context and default policy (zarncfg_kxcommon_context.cpp) ----
 

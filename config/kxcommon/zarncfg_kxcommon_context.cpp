@@ -137,7 +137,7 @@ std::optional<std::string> zarncfg_kxadmin_registered_name(vd_msgid_t& status) {
   FunctionTrace scope("zarncfg_kxadmin_registered_name");
   // The name certbind registers the security daemon under; a pattern
   // without "*" matches that one name only.
-  const std::string name = "zarnd/" + zarncfg_kxadmin_host_name();
+  const std::string name = "zarnd/" + zarncfg_kxadmin_run_tag().host;
   unsigned long count = 0;
   std::vector<std::string> names;
   kxadmin_response_t response;

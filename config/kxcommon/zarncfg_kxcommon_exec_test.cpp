@@ -49,7 +49,7 @@ TEST_F(KxExec, AclModifyKinds) {
   }
   // The roll-back takes every change back, newest first.
   testing::internal::CaptureStdout();
-  zarncfg_kxadmin_roll_back();
+  EXPECT_EQ(zarncfg_kxadmin_roll_back(), 0u);
   EXPECT_EQ(stdout_text(), std::string(std::size(cases), '.') + "\n");
   EXPECT_EQ(acl_entries("a"), Lines{});
 }
@@ -69,7 +69,7 @@ TEST_F(KxExec, GroupModifyIsUndoneByRemovingTheMember) {
   on_store([&](kx::Store& s) { return s.group_details("g", details); });
   EXPECT_EQ(details, (Lines{"dn dn", "cn cn", "member u"}));
   testing::internal::CaptureStdout();
-  zarncfg_kxadmin_roll_back();
+  EXPECT_EQ(zarncfg_kxadmin_roll_back(), 0u);
   stdout_text();
   on_store([&](kx::Store& s) { return s.group_details("g", details); });
   EXPECT_EQ(details, (Lines{"dn dn", "cn cn"}));
@@ -82,7 +82,7 @@ TEST_F(KxExec, ActionInAGroupIsDeletedFromThatGroup) {
   on_store([&](kx::Store& s) { return s.action_entries(actions); });
   EXPECT_EQ(actions, (Lines{"T", "r ag"}));
   testing::internal::CaptureStdout();
-  zarncfg_kxadmin_roll_back();
+  EXPECT_EQ(zarncfg_kxadmin_roll_back(), 0u);
   stdout_text();
   on_store([&](kx::Store& s) { return s.action_entries(actions); });
   EXPECT_TRUE(actions.empty());
@@ -96,7 +96,7 @@ TEST_F(KxExec, ReasonOneCountsAsApplied) {
   EXPECT_EQ(zarncfg_kxadmin_undo_depth(), 1u);
   EXPECT_EQ(log_lines("The Varden command returned the response, injected fault").size(), 1u);
   testing::internal::CaptureStdout();
-  zarncfg_kxadmin_roll_back();
+  EXPECT_EQ(zarncfg_kxadmin_roll_back(), 0u);
   EXPECT_EQ(stdout_text(), ".\n");
   Lines acls;
   on_store([&](kx::Store& s) { return s.acl_names(acls); });
@@ -145,7 +145,7 @@ TEST_F(KxExec, ARollBackWithoutTheServerLeavesEverythingForTheNextRun) {
   ASSERT_EQ(apply("acl create y"), 0);
   const kxadmin_context_t kept(ctx.release());
   testing::internal::CaptureStdout();
-  zarncfg_kxadmin_roll_back();
+  EXPECT_EQ(zarncfg_kxadmin_roll_back(), 2u);
   EXPECT_EQ(stdout_text(),
             "\nZRNCF1421W   The roll back stopped with 2 Varden commands left.\n"
             "The next configuration on this host with the security master password completes it.\n");
@@ -162,7 +162,7 @@ TEST_F(KxExec, WhatOthersRemovedMeanwhileIsNoFailure) {
   EXPECT_EQ(apply("acl create s"), 0);
   on_store([](kx::Store& s) { return s.objectspace_delete("/S"); });
   testing::internal::CaptureStdout();
-  zarncfg_kxadmin_roll_back();
+  EXPECT_EQ(zarncfg_kxadmin_roll_back(), 0u);
   EXPECT_EQ(stdout_text(), "..\n");
   EXPECT_EQ(dump(), before);
 }

@@ -4,7 +4,10 @@
 #include <array>
 #include <cstdio>
 
+#include "sys_signals.h"
+#include "zarncfg_interrupt.h"
 #include "zarncfg_process.h"
+#include "zarncfg_run_record.h"
 #include "zarncfg_strings.h"
 #include "zarncfg_svc.h"
 
@@ -101,8 +104,15 @@ void zarncfg_process_kxadmin_file(const std::string& path, const ConfigRecord& r
   announce(path);
   const FileHandle file = zarncfg_open_file(path, "r", status);
   if (!file) return;
+  // A run killed from here on leaves commands of this file in the store.
+  if (!zarncfg_note_policy_file(path, status)) return;
   std::string raw;
   while (read_line(file.get(), raw)) {
+    if (sys::first_termination_signal() != 0) {
+      vd_printf(msg_id(13));  // ends the line of dots
+      (void)zarncfg_interrupted(status);  // reports the signal, sets the status
+      return;
+    }
     if (!apply_line(raw, path, record, program, status)) return;
   }
   vd_printf(msg_id(13));

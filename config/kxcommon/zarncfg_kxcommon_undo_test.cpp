@@ -6,6 +6,7 @@
 
 #include "zarncfg_kxcommon.h"
 #include "zarncfg_kxcommon_fixture.h"
+#include "zarncfg_run_record.h"
 
 namespace {
 
@@ -13,9 +14,11 @@ class KxRollBack : public KxStoreTest {
  protected:
   std::string roll_back() {
     testing::internal::CaptureStdout();
-    zarncfg_kxadmin_roll_back();
+    left_ = zarncfg_kxadmin_roll_back();
     return stdout_text();
   }
+  // What the last roll-back left on the policy server.
+  std::size_t left_ = 0;
 };
 
 TEST_F(KxRollBack, EmptyStackPrintsOnlyANewline) {
@@ -124,13 +127,14 @@ TEST_F(KxRollBack, ARollBackCutShortLeavesTheRestOnTheServer) {
   const std::string before = dump();
   for (const std::string line : {"acl create a1", "acl create a2", "acl create a3"}) ASSERT_EQ(apply(line), 0);
   // Reason 1: the newest record is applied, then the call stops.
-  const std::string host = zarncfg_kxadmin_host_name();
+  const std::string host = zarncfg_kxadmin_run_tag().host;
   on_store([&](kx::Store& s) {
     return s.fault_add({.api = "kxadmin_run_rollback", .name = host, .code = kx::CODE_INJECTED_FAULT, .reason = 1});
   });
   EXPECT_EQ(roll_back(),
             ".\nZRNCF1421W   The roll back stopped with 2 Varden commands left.\n"
             "The next configuration on this host with the security master password completes it.\n");
+  EXPECT_EQ(left_, 2u);
   EXPECT_EQ(zarncfg_kxadmin_undo_depth(), 0u);
   EXPECT_EQ(log_lines("ZRNCF1421W").size(), 1u);
   std::vector<std::string> acls;
@@ -159,7 +163,7 @@ TEST_F(KxRollBack, ANormalEndDropsTheRecordsAndKeepsThePolicy) {
 
 TEST_F(KxRollBack, RecordsThatCannotBeDroppedFailTheRun) {
   ASSERT_EQ(apply("acl create kept"), 0);
-  const std::string host = zarncfg_kxadmin_host_name();
+  const std::string host = zarncfg_kxadmin_run_tag().host;
   on_store([&](kx::Store& s) { return s.fault_add({.api = "kxadmin_run_discard", .name = host}); });
   vd_msgid_t status = 0;
   testing::internal::CaptureStdout();
@@ -172,9 +176,12 @@ TEST_F(KxRollBack, RecordsThatCannotBeDroppedFailTheRun) {
 }
 
 TEST_F(KxRollBack, EveryCommandCarriesThisRunsTag) {
+  // The host's run record and the policy server name the run alike.
   const kxadmin_run_tag& tag = zarncfg_kxadmin_run_tag();
-  EXPECT_EQ(tag.host, zarncfg_kxadmin_host_name());
+  const RunTag& recorded = zarncfg_this_run_tag();
+  EXPECT_EQ(tag.host, recorded.host);
   EXPECT_EQ(tag.process_id, static_cast<std::int64_t>(getpid()));
+  EXPECT_EQ(tag.start_time, recorded.started);
   ASSERT_EQ(apply("acl create a"), 0);
   ASSERT_EQ(apply("acl modify a set any-other T"), 0);
   std::vector<kxadmin_run_info> runs;

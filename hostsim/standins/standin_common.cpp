@@ -6,7 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <fstream>
+#include <thread>
 #include <sstream>
 
 #include "sys_fd.h"
@@ -38,7 +40,16 @@ void standin_record_invocation(int argc, char** argv) {
   standin_append_line(std::string(STANDIN_RUN_DIR) + "/standins.log", line, 0600);
 }
 
+void standin_wait_while_held(std::string_view name) {
+  const std::string hold = std::string(STANDIN_RUN_DIR) + "/hold." + std::string(name);
+  if (access(hold.c_str(), F_OK) != 0) return;
+  standin_write_file(std::string(STANDIN_RUN_DIR) + "/held." + std::string(name), std::to_string(getpid()) + "\n",
+                     0644);
+  while (access(hold.c_str(), F_OK) == 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
 std::optional<int> standin_requested_failure(std::string_view name) {
+  standin_wait_while_held(name);
   const std::string path = std::string(STANDIN_RUN_DIR) + "/fail." + std::string(name);
   std::ifstream in(path);
   if (!in) return std::nullopt;

@@ -12,8 +12,14 @@ inline constexpr const char* STANDIN_RUN_DIR = "/var/zarn/run";
 // /var/zarn/run/standins.log.
 void standin_record_invocation(int argc, char** argv);
 
+// While /var/zarn/run/hold.<name> exists the stand-in waits, after writing
+// its process id to /var/zarn/run/held.<name>: a test can then do what it
+// wants to do while the tool runs (a signal ends it as it would end the tool).
+void standin_wait_while_held(std::string_view name);
+
 // The exit status a test asked for by creating /var/zarn/run/fail.<name>:
-// the number written in it, or 1 when it holds none.
+// the number written in it, or 1 when it holds none.  A hold of the same
+// name (standin_wait_while_held) is waited out first.
 std::optional<int> standin_requested_failure(std::string_view name);
 
 // Records the invocation and returns the requested failure, if any.

@@ -131,10 +131,12 @@ TEST_F(PackageHostTest, PurgeRemovesOnlyZarncfgsOwnLog) {
   write_file("/var/zarn/log/msg__zarncfg.log", "a run\n", 0660);
   write_file("/var/zarn/log/msg__zarncfg.log.1", "older\n", 0660);
   write_file("/var/zarn/log/msg__zarnd.log", "daemon\n", 0660);
+  write_file("/var/zarn/run/zarncfg.lock", "4711\n", 0600);
   const auto purge = run({"/bin/sh", std::string(kControl) + "/postrm", "purge"});
   ASSERT_EQ(purge.exit_status, 0) << describe(purge);
   EXPECT_FALSE(host().exists("/var/zarn/log/msg__zarncfg.log"));
   EXPECT_FALSE(host().exists("/var/zarn/log/msg__zarncfg.log.1"));
+  EXPECT_FALSE(host().exists("/var/zarn/run/zarncfg.lock"));
   EXPECT_TRUE(host().exists("/var/zarn/log/msg__zarnd.log"));
   EXPECT_TRUE(host().exists("/opt/zarn/etc/brevik.per-machine"));
 }

@@ -89,10 +89,14 @@ TEST_F(ConfigTest, LogRouterStateThatCannotBeWrittenFailsTheRun) {
 
   const auto r = zarncfg({"-lrd_config", "on", "-sec_master_pwd", kPwd});
 
+  // The registration the tool made is undone, so that it agrees with the
+  // file that says the router is not configured.
   EXPECT_EQ(r.out, kLrdHead + "Configuring the ZARNLRD daemon.\n" +
-                       "ZRNCF1305E   Opening the configuration file failed with error code 492437507.\n" + kFailed)
+                       "ZRNCF1305E   Opening the configuration file failed with error code 492437507.\n" +
+                       "Unconfiguring the ZARNLRD daemon.\n" + kFailed)
       << describe(r);
   EXPECT_EQ(r.exit_status, 1);
+  EXPECT_EQ(sh("/opt/Varden/bin/kxadmin user list 'zarnlrd/*'").out, "");
   EXPECT_EQ(read_file("/opt/zarn/etc/zarnlrd.conf"), "");
   EXPECT_FALSE(host().exists("/opt/zarn/etc/zarnlrd.xml"));
   EXPECT_EQ(read_file("/opt/zarn/etc/zarnd.conf"), zarnd_before);

@@ -128,7 +128,7 @@ using Snapshot = std::map<std::string, FileState>;
 // its backups and the policy store (whose users are checked separately).
 bool is_run_bookkeeping(const std::string& p) {
   static const std::vector<std::string> prefixes = {"/var/zarn/log/", "/var/zarn/zarncfg/", "/var/Varden/",
-                                                     "/var/zarn/run/standins.log", "/.zarnhost/"};
+                                                     "/var/zarn/run/standins.log", "/var/zarn/run/zarncfg.lock", "/.zarnhost/"};
   for (const auto& prefix : prefixes) {
     if (p.starts_with(prefix)) return true;
   }

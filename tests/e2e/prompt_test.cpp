@@ -79,6 +79,21 @@ TEST_F(ConsolePrompt, TypedPasswordIsUsedAndNeverShown) {
   expect_prompt_logged();
 }
 
+TEST_F(ConsolePrompt, CtrlCAtThePromptEndsTheRunThroughItsExitRoutine) {
+  const std::string before = configuration_snapshot(host());
+  hostsim::PtySession session;
+  start(session, kArgsWithoutPassword);
+  session.read_until(kPrompt);
+  session.send("\x03");  // the terminal's interrupt character: SIGINT
+  session.read_all();
+
+  EXPECT_EQ(session.wait(), 1) << session.transcript();
+  EXPECT_EQ(session.transcript(),
+            on_terminal(kUntilPrompt + "\n" + "ZRNCF1396E   The configuration process was interrupted by signal SIGINT.\n" +
+                        kRunFailed));
+  EXPECT_EQ(configuration_snapshot(host()), before);
+}
+
 TEST_F(ConsolePrompt, BlankAnswerIsRefused) {
   for (const char* answer : {"", "   "}) {
     SCOPED_TRACE(std::string("answer '") + answer + "'");

@@ -5,7 +5,6 @@
 //
 //   reliability_crash [--runs N] [--seed S]   N runs of each kind
 #include <cstdio>
-#include <exception>
 #include <algorithm>
 #include <map>
 #include <optional>
@@ -111,19 +110,12 @@ void crash_runs(const char* kind, const e2e::TempHost& host, const HostSnapshot&
 int run(long runs, unsigned long seed) {
   Totals totals;
   std::mt19937_64 random(seed);
-  {
-    e2e::TempHost host;
-    prepare_host(host);
-    const HostSnapshot fresh(host.dir(), kMutableDirs, host.dir().string() + ".fresh");
+  with_fresh_host([&](const e2e::TempHost& host, const HostSnapshot& fresh) {
     crash_runs("first configuration", host, fresh, first_args(), runs, random, totals);
-  }
-  {
-    e2e::TempHost host;
-    prepare_host(host);
-    configure_first(host);
-    const HostSnapshot configured(host.dir(), kMutableDirs, host.dir().string() + ".configured");
+  });
+  with_configured_host([&](const e2e::TempHost& host, const HostSnapshot& configured) {
     crash_runs("reconfiguration", host, configured, reconfig_args(), runs, random, totals);
-  }
+  });
   std::printf("killed inside the program: %ld, ended before the kill: %ld, children killed after 30 s: %ld\n",
               totals.killed_in_program, totals.finished, totals.stragglers);
   std::printf("torn files: %ld / %ld runs\n", totals.torn, totals.runs);
@@ -140,12 +132,4 @@ int run(long runs, unsigned long seed) {
 }  // namespace
 }  // namespace rel
 
-int main(int argc, char** argv) {
-  try {
-    return rel::run(rel::count_option(argc, argv, "--runs", 10),
-                    static_cast<unsigned long>(rel::count_option(argc, argv, "--seed", 1)));
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "reliability_crash: %s\n", e.what());
-    return 2;
-  }
-}
+int main(int argc, char** argv) { return rel::run_driver(argc, argv, "reliability_crash", 10, rel::run); }

@@ -111,15 +111,6 @@ void add_link_steps(std::vector<FaultStep>& steps, Scenario scenario, std::span<
   }
 }
 
-// A run with the password first looks for runs of this host that were
-// killed; when it cannot ask, it goes on as if there were none.
-void add_killed_run_steps(std::vector<FaultStep>& steps, Scenario s) {
-  steps.push_back(step(s, "kxadmin_context_createdefault (killed runs)",
-                       run_script(kxadmin_faults("context_createdefault", 0)), "", true));
-  steps.push_back(step(s, "kxadmin_run_list (killed runs)", run_script(kxadmin_faults("run_list zarnhost", 0)), "",
-                       true));
-}
-
 }  // namespace
 
 const char* scenario_name(Scenario scenario) {
@@ -153,8 +144,7 @@ std::vector<FaultStep> first_configuration_steps(const e2e::TempHost& host) {
                        "ZRNCF1371E"));
   steps.push_back(step(s, "write brevik.conf", fail_file("stz.brevik.conf"), kWrite));
   steps.push_back(step(s, "write zarnd.conf (options)", fail_file("stz.zarnd.conf"), kWrite));
-  add_killed_run_steps(steps, s);
-  steps.push_back(step(s, "kxadmin_context_createdefault", run_script(kxadmin_faults("context_createdefault", 1)),
+  steps.push_back(step(s, "kxadmin_context_createdefault", run_script(kxadmin_faults("context_createdefault", 0)),
                        "ZRNCF1352E", true));
   steps.push_back(step(s, "kxadmin_user_list 'zarnd/zarnhost' (registered already?)",
                        run_script(kxadmin_faults("user_list 'zarnd/zarnhost'", 0)), "ZRNCF1425E", true));
@@ -194,7 +184,6 @@ std::vector<FaultStep> first_configuration_steps(const e2e::TempHost& host) {
 std::vector<FaultStep> reconfiguration_steps() {
   constexpr Scenario s = Scenario::reconfiguration;
   std::vector<FaultStep> steps;
-  add_killed_run_steps(steps, s);
   steps.push_back(step(s, "cp of the CA certificate", run_script("ln -s /nonexistent/ca /var/zarn/certs/zarn-ca2.pem"),
                        "ZRNCF1371E"));
   steps.push_back(step(s, "write brevik.conf", fail_file("stz.brevik.conf"), kWrite));

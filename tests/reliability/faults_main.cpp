@@ -46,23 +46,16 @@ void run_step(const FaultStep& step, const e2e::TempHost& host, const HostSnapsh
 int run(long wanted) {
   Totals totals;
   std::size_t existing = 0;
-  {
-    e2e::TempHost host;
-    prepare_host(host);
-    const HostSnapshot fresh(host.dir(), kMutableDirs, host.dir().string() + ".fresh");
+  with_fresh_host([&](const e2e::TempHost& host, const HostSnapshot& fresh) {
     auto steps = first_configuration_steps(host);
     existing += steps.size();
     for (const FaultStep& step : pick(steps, wanted / 2 + wanted % 2)) run_step(step, host, fresh, totals);
-  }
-  {
-    e2e::TempHost host;
-    prepare_host(host);
-    configure_first(host);
-    const HostSnapshot configured(host.dir(), kMutableDirs, host.dir().string() + ".configured");
+  });
+  with_configured_host([&](const e2e::TempHost& host, const HostSnapshot& configured) {
     auto steps = reconfiguration_steps();
     existing += steps.size();
     for (const FaultStep& step : pick(steps, wanted / 2)) run_step(step, host, configured, totals);
-  }
+  });
   std::printf("failing steps covered: %ld / %zu existing (%ld runs)\n", totals.covered, existing, totals.runs);
   std::printf("runs that restored the host: %ld / %ld\n", totals.restored, totals.runs);
   std::printf("secret leaks found: %ld\n", totals.leaks);

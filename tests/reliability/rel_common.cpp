@@ -144,11 +144,36 @@ void HostSnapshot::restore() const {
   }
 }
 
+void with_fresh_host(const HostBody& body) {
+  e2e::TempHost host;
+  prepare_host(host);
+  const HostSnapshot fresh(host.dir(), kMutableDirs, host.dir().string() + ".fresh");
+  body(host, fresh);
+}
+
+void with_configured_host(const HostBody& body) {
+  e2e::TempHost host;
+  prepare_host(host);
+  configure_first(host);
+  const HostSnapshot configured(host.dir(), kMutableDirs, host.dir().string() + ".configured");
+  body(host, configured);
+}
+
 long count_option(int argc, char** argv, std::string_view name, long fallback) {
   for (int i = 1; i + 1 < argc; ++i) {
     if (name == argv[i]) return std::strtol(argv[i + 1], nullptr, 10);
   }
   return fallback;
+}
+
+int run_driver(int argc, char** argv, const char* name, long default_runs, int (*run)(long, unsigned long)) {
+  try {
+    return run(count_option(argc, argv, "--runs", default_runs),
+               static_cast<unsigned long>(count_option(argc, argv, "--seed", 1)));
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s: %s\n", name, e.what());
+    return 2;
+  }
 }
 
 void print_result(std::string_view what, long passed, long failed) {

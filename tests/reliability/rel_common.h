@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -75,8 +76,18 @@ class HostSnapshot {
 // Every directory a configuration run may change.
 extern const std::vector<std::string> kMutableDirs;
 
+// Calls `body` with a host ready for a first configuration, or configured
+// already, and the snapshot that puts the host back before each run.
+using HostBody = std::function<void(const e2e::TempHost&, const HostSnapshot&)>;
+void with_fresh_host(const HostBody& body);
+void with_configured_host(const HostBody& body);
+
 // The value of "--name N" on the command line, else `fallback`.
 long count_option(int argc, char** argv, std::string_view name, long fallback);
+
+// The whole main of a driver that takes "--runs N --seed S": calls
+// run(N, S), and reports an exception on standard error with exit status 2.
+int run_driver(int argc, char** argv, const char* name, long default_runs, int (*run)(long, unsigned long));
 
 // "N passed, M failed" with a label.
 void print_result(std::string_view what, long passed, long failed);

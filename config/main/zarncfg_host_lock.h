@@ -1,0 +1,14 @@
+// One run of the program per host at a time.
+#pragma once
+
+#include "zarncfg_msg.h"
+
+inline constexpr const char* ZARNCFG_RUN_DIR = "/var/zarn/run";
+inline constexpr const char* ZARNCFG_LOCK_FILE = "/var/zarn/run/zarncfg.lock";
+
+// Takes the host's lock for the rest of this run, before the run touches
+// anything.  The commands the run starts hold it too, so that one still at
+// work after the run was killed keeps the next run waiting for it.  When
+// another run holds it: false with ZRNCF1395E naming its process id; when
+// the lock file cannot be used: false with ZRNCF1406E.
+bool zarncfg_lock_host(vd_msgid_t& status);
