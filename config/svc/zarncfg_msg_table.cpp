@@ -239,7 +239,7 @@ constexpr vd_msg_entry kCatalog[] = {
     {msg_id(1397), "ZRNCF1397W   A run of zarncfg, process %d, ended before it completed. The configuration files it had backed up have been restored.\n"},
     {msg_id(1398), "ZRNCF1398W   A run of zarncfg, process %d, ended before it completed and had registered this host with the Varden Policy Server. A run that is given the security master password unregisters it.\n"},
     {msg_id(1399), "ZRNCF1399W   A run of zarncfg, process %d, ended before it completed and had changed the registration of the ZARNLRD daemon. A run that is given the security master password changes it back.\n"},
-    {msg_id(1400), "ZRNCF1400W   A run of zarncfg, process %d, ended before it completed while it applied the policy file %s. The policy commands it applied stay in the Varden Policy Server.\n"},
+    {msg_id(1400), "ZRNCF1400W   A run of zarncfg, process %d, ended before it completed while it applied the policy file %s. A run that is given the security master password rolls back the policy commands it applied.\n"},
     {msg_id(1401), "ZRNCF1401E   The run record %s could not be written: %s.\n"},
     {msg_id(1402), "ZRNCF1402E   The configuration file %s could not be backed up: %s.\n"},
     {msg_id(1403), "ZRNCF1403W   The registration of the ZARNLRD daemon could not be changed back. %s is kept as it is, in agreement with the registration.\n"},

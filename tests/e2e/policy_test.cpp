@@ -426,6 +426,19 @@ TEST_F(PolicyTest, AKilledRunsPolicyIsRolledBackByTheNextRun) {
   ASSERT_NE(runs.find("undo_records=" + std::to_string(applied) + "\n"), std::string::npos) << runs;
   const std::string pid = runs.substr(runs.find("pid=") + 4, runs.find(" started") - runs.find("pid=") - 4);
 
+  // A run without the password leaves the policy and says what is left.
+  const auto version = h.zarncfg({"-version"});
+  EXPECT_EQ(version.exit_status, 0) << describe(version);
+  for (const char* file : {kOnceOnly, kU3800, kU4100, kPerPolicy, kPerMachine}) {
+    EXPECT_NE(version.out.find("ZRNCF1400W   A run of zarncfg, process " + pid +
+                               ", ended before it completed while it applied the policy file " + file +
+                               ". A run that is given the security master password rolls back the policy commands "
+                               "it applied.\n"),
+              std::string::npos)
+        << version.out;
+  }
+  EXPECT_EQ(kx("run list"), runs);
+
   const auto next = configure(h);
 
   const std::string taken_back = "ZRNCF1422W   Run " + pid + " on this host ended before it completed.\n" +
