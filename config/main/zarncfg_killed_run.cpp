@@ -84,7 +84,7 @@ bool zarncfg_finish_killed_policy(const UnfinishedWork& work, ConfigRecord& reco
 void zarncfg_keep_policy_for_next_run() {
   RunRecord* run_record = zarncfg_current_run_record();
   if (run_record == nullptr || run_record->policy_files.empty()) return;
-  run_record->unfinished.push_back({run_record->tag, false, LrdChange::none, run_record->policy_files});
+  run_record->unfinished.push_back({run_record->tag, run_record->registration, LrdChange::none, run_record->policy_files});
   vd_msgid_t ignored = 0;
   // ZRNCF1401E, printed by the write, is all that can be said; the
   // policy server keeps the records either way.

@@ -36,8 +36,9 @@ bool zarncfg_finish_unfinished_work(ConfigRecord& record, vd_msgid_t& status);
 bool zarncfg_finish_killed_policy(const UnfinishedWork& work, ConfigRecord& record, vd_msgid_t& status);
 
 // This run's own roll-back stopped short (ZRNCF1421W): its policy files
-// become unfinished work in the record, so that the next run with the
-// password rolls back what the policy server still holds of this run.
+// and its registration become unfinished work in the record, so that the
+// next run with the password rolls back what the policy server still holds
+// of this run, then unregisters the daemon.
 void zarncfg_keep_policy_for_next_run();
 
 // Reports the unfinished work that stays in the record for a later run

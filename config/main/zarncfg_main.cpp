@@ -53,11 +53,19 @@ std::string current_directory() {
   return buffer.data();
 }
 
+// Set when the policy server cut this run's roll-back short.
+bool policy_left = false;
+
 // What a failed configuration step leads to, and a signal after the last
-// step as well: the policy commands of this run are taken back.
+// step as well: the policy commands of this run are taken back.  What the
+// policy server could not take back waits in the run record for the next
+// run, and so does this run's registration: unregistering now would have
+// the later roll-back of the older policy bring the daemon's user back.
 void roll_back_policy() {
   print_and_log_notice(msg_id(25));
-  if (zarncfg_kxadmin_roll_back() != 0) zarncfg_keep_policy_for_next_run();
+  if (zarncfg_kxadmin_roll_back() == 0) return;
+  policy_left = true;
+  zarncfg_keep_policy_for_next_run();
 }
 
 // A run whose steps all succeeded keeps its policy: the policy server drops
@@ -100,7 +108,7 @@ bool keeps_partial_files(const ConfigRecord& record) {
 
 void undo_run(ConfigRecord& record, int& registered) {
   const bool lrd_agrees = undo_lrd_change(record);
-  if (!is_already_configured(record) && registered == 1) {
+  if (!is_already_configured(record) && registered == 1 && !policy_left) {
     vd_msgid_t ignored = 0;
     zarncfg_register_with_vd(2, record, registered, ignored);
   }

@@ -136,6 +136,39 @@ class PolicyTest : public ::testing::Test {
   std::string loaded(const TempHost& h, const std::string& file) {
     return kAnnouncement.at(file) + std::string(commands_in(h.read_file(file)), '.') + "\n";
   }
+  // A first configuration killed (SIGKILL) when it sets up the daemon, after
+  // its whole policy: the process id of the killed run, whose `applied`
+  // undo records the policy server holds.
+  std::string configure_killed_after_policy(const TempHost& h, std::size_t applied) {
+    if (h.sh("cp -p /opt/zarn/bin/zarnd /opt/zarn/bin/zarnd.real").exit_status != 0) return "no copy of zarnd";
+    h.write_file("/opt/zarn/bin/zarnd",
+                 "#!/bin/sh\n"
+                 "p=$PPID\n"
+                 "while [ \"$p\" -gt 1 ]; do\n"
+                 "  if [ \"$(cat /proc/$p/comm)\" = zarncfg ]; then kill -9 \"$p\"; exit 0; fi\n"
+                 "  set -- $(cat /proc/$p/stat); p=$4\n"
+                 "done\n",
+                 0755);
+    const auto killed = configure(h);
+    EXPECT_EQ(killed.exit_status, 128 + 9) << describe(killed);
+    EXPECT_EQ(h.sh("mv /opt/zarn/bin/zarnd.real /opt/zarn/bin/zarnd").exit_status, 0);
+    return pid_of_run_with(applied);
+  }
+
+  // The process id of the one run the policy server holds `records` undo
+  // records of.
+  std::string pid_of_run_with(std::size_t records) {
+    const std::string runs = kx("run list");
+    EXPECT_NE(runs.find("undo_records=" + std::to_string(records) + "\n"), std::string::npos) << runs;
+    const std::size_t at = runs.find("pid=") + 4;
+    return runs.substr(at, runs.find(' ', at) - at);
+  }
+
+  static std::string taken_back(const std::string& pid, std::size_t commands) {
+    return "ZRNCF1422W   Run " + pid + " on this host ended before it completed.\n" + "Rolling back its " +
+           std::to_string(commands) + " Varden commands. \n" + std::string(commands, '.') + "\n";
+  }
+
   std::size_t commands(const TempHost& h, std::initializer_list<const char*> files) {
     std::size_t n = 0;
     for (const char* f : files) n += commands_in(h.read_file(f));
@@ -313,10 +346,9 @@ TEST_F(PolicyTest, FailingFourthCommandRollsBackTheFirstThree) {
   EXPECT_FALSE(h.exists("/opt/zarn/etc/zarnd.conf"));
 }
 
-// A failure after the whole policy was loaded on a fresh server: every
-// command of the five files is undone.  Every ACL and user that acl_modify
-// and user_modify changed was created in the same run, so the deletes take
-// those changes with them and the store is exactly as before.
+// A failure after the whole policy was loaded on a fresh server: the policy
+// server takes every command of the five files back from its undo records,
+// and the store is exactly as before.
 TEST_F(PolicyTest, FailureAfterLoadingRollsBackEveryCommand) {
   const TempHost& h = first();
   const std::string before = dump();
@@ -408,23 +440,9 @@ TEST_F(PolicyTest, DuplicateHostNameFailsBeforeChangingTheServer) {
 // does anything else, and then configures the host as if nothing had been.
 TEST_F(PolicyTest, AKilledRunsPolicyIsRolledBackByTheNextRun) {
   const TempHost& h = first();
-  // The daemon's set-up comes after the whole policy; here it kills the run.
-  ASSERT_EQ(h.sh("cp -p /opt/zarn/bin/zarnd /opt/zarn/bin/zarnd.real").exit_status, 0);
-  h.write_file("/opt/zarn/bin/zarnd",
-               "#!/bin/sh\n"
-               "p=$PPID\n"
-               "while [ \"$p\" -gt 1 ]; do\n"
-               "  if [ \"$(cat /proc/$p/comm)\" = zarncfg ]; then kill -9 \"$p\"; exit 0; fi\n"
-               "  set -- $(cat /proc/$p/stat); p=$4\n"
-               "done\n",
-               0755);
-  const auto killed = configure(h);
-  ASSERT_EQ(killed.exit_status, 128 + 9) << describe(killed);
-  ASSERT_EQ(h.sh("mv /opt/zarn/bin/zarnd.real /opt/zarn/bin/zarnd").exit_status, 0);
   const std::size_t applied = commands(h, {kOnceOnly, kU3800, kU4100, kPerPolicy, kPerMachine});
+  const std::string pid = configure_killed_after_policy(h, applied);
   const std::string runs = kx("run list");
-  ASSERT_NE(runs.find("undo_records=" + std::to_string(applied) + "\n"), std::string::npos) << runs;
-  const std::string pid = runs.substr(runs.find("pid=") + 4, runs.find(" started") - runs.find("pid=") - 4);
 
   // A run without the password leaves the policy and says what is left.
   const auto version = h.zarncfg({"-version"});
@@ -441,10 +459,9 @@ TEST_F(PolicyTest, AKilledRunsPolicyIsRolledBackByTheNextRun) {
 
   const auto next = configure(h);
 
-  const std::string taken_back = "ZRNCF1422W   Run " + pid + " on this host ended before it completed.\n" +
-                                 "Rolling back its " + std::to_string(applied) + " Varden commands. \n" +
-                                 std::string(applied, '.') + "\nUnregistering with Varden Policy Server. \n";
-  EXPECT_NE(next.out.find("Validating the information. \n" + taken_back + "Configuring Zarn. \n"), std::string::npos)
+  EXPECT_NE(next.out.find("Validating the information. \n" + taken_back(pid, applied) + kUnregistering +
+                          "Configuring Zarn. \n"),
+            std::string::npos)
       << describe(next);
   // The product policy is loaded again in full: the killed run's was gone.
   EXPECT_EQ(next.out.substr(next.out.find("Configuring Zarn. \n")),
@@ -456,6 +473,72 @@ TEST_F(PolicyTest, AKilledRunsPolicyIsRolledBackByTheNextRun) {
   EXPECT_EQ(kx("run list"), "");
   EXPECT_EQ(kx("user list 'zarnd/*'"), "zarnd/zarnhost\n");
   EXPECT_NE(h.log_text().find("ZRNCF1422W"), std::string::npos);
+}
+
+// A roll-back that the policy server cuts short: the rest and the
+// registration wait in the host's run record, and the next run with the
+// password finishes them before its own steps.
+TEST_F(PolicyTest, ARollBackCutShortIsFinishedByTheNextRun) {
+  const TempHost& h = first();
+  h.write_file("/var/zarn/run/fail.zarnd-T", "3");
+  ASSERT_EQ(h.sh(std::string(kKxadmin) + "fault run_rollback zarnhost").exit_status, 0);
+  const std::size_t applied = commands(h, {kOnceOnly, kU3800, kU4100, kPerPolicy, kPerMachine});
+
+  const auto failed = configure(h);
+
+  EXPECT_NE(failed.out.find("ZRNCF1327E   The ZARND daemon failed with error code 3.\n" + kRollBack + "\n" +
+                            "ZRNCF1421W   The roll back stopped with " + std::to_string(applied) +
+                            " Varden commands left.\nThe next configuration on this host with the security master "
+                            "password completes it.\n" + kFailed),
+            std::string::npos)
+      << describe(failed);
+  EXPECT_EQ(failed.out.find("ZRNCF1400W"), std::string::npos) << describe(failed);
+  const std::string pid = pid_of_run_with(applied);
+  // The registration waits too: unregistered first, the roll-back of the
+  // policy would bring the daemon's user back.
+  EXPECT_EQ(kx("user list 'zarnd/*'"), "zarnd/zarnhost\n");
+  EXPECT_NE(h.read_file("/var/zarn/run/zarncfg.run").find(" " + pid + " "), std::string::npos);
+  h.sh("rm /var/zarn/run/fail.zarnd-T");
+
+  const auto next = configure(h);
+
+  EXPECT_EQ(next.out, kHead.substr(0, kHead.find("Configuring Zarn.")) + taken_back(pid, applied) + kUnregistering +
+                          kHead.substr(kHead.find("Configuring Zarn.")) + kRegistering + loaded(h, kOnceOnly) +
+                          loaded(h, kU3800) + loaded(h, kU4100) + loaded(h, kPerPolicy) + loaded(h, kPerMachine) +
+                          kTcb + kTail)
+      << describe(next);
+  EXPECT_EQ(kx("run list"), "");
+}
+
+// A killed run whose policy cannot be rolled back: the next run stops
+// before its own steps and keeps the work, the registration included, for
+// the run after it.
+TEST_F(PolicyTest, AKilledRunThatCannotBeRolledBackStopsTheNextRun) {
+  const TempHost& h = first();
+  const std::size_t applied = commands(h, {kOnceOnly, kU3800, kU4100, kPerPolicy, kPerMachine});
+  const std::string pid = configure_killed_after_policy(h, applied);
+  const std::string runs = kx("run list");
+  ASSERT_EQ(h.sh(std::string(kKxadmin) + "fault run_rollback zarnhost").exit_status, 0);
+
+  const auto stopped = configure(h);
+
+  EXPECT_NE(stopped.out.find("Validating the information. \nZRNCF1422W   Run " + pid +
+                             " on this host ended before it completed.\nRolling back its " +
+                             std::to_string(applied) + " Varden commands. \n\nZRNCF1423E   The Varden commands of "
+                             "run " + pid + " could not be rolled back.\n"),
+            std::string::npos)
+      << describe(stopped);
+  EXPECT_EQ(stopped.exit_status, 1);
+  EXPECT_EQ(stopped.out.find("Configuring Zarn."), std::string::npos) << describe(stopped);
+  EXPECT_EQ(kx("run list"), runs);
+  EXPECT_EQ(kx("user list 'zarnd/*'"), "zarnd/zarnhost\n");
+
+  const auto next = configure(h);
+
+  EXPECT_EQ(next.exit_status, 0) << describe(next);
+  EXPECT_NE(next.out.find(taken_back(pid, applied) + kUnregistering + "Configuring Zarn. \n"), std::string::npos)
+      << describe(next);
+  EXPECT_EQ(kx("run list"), "");
 }
 
 // The store as version 1 held it: the same policy in the tables of that
