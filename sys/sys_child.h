@@ -4,7 +4,7 @@
 // its default disposition (but those the parent inherited as ignored,
 // sys_signals.h), an empty signal mask, standard streams from the
 // descriptors given, and no other descriptor of the parent unless it is
-// named in the spec (descriptors opened without O_CLOEXEC included when
+// named in its ChildSpec (descriptors opened without O_CLOEXEC included when
 // close_other_fds is set).  A child's end is read by one rule: its exit
 // code, or 128 + the signal number when a signal ended it, as a shell
 // reports it, so that a killed child never passes for success.
