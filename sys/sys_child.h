@@ -91,7 +91,7 @@ class Child {
   int exec_error() const { return exec_error_; }
 
   // Waits for the end, through interruptions by signals (passing
-  // termination signals on when the spec asks for it).  Nothing when the
+  // termination signals on when its ChildSpec asks for it).  Nothing when the
   // wait itself failed.  Once the child has ended it returns the same end
   // again.
   [[nodiscard]] std::optional<ExitStatus> wait();
