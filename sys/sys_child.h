@@ -76,7 +76,7 @@ class Child {
   // nothing, with errno set, when no process could be made.  A program that
   // could not be executed still gives a Child: exec_error() says why, and
   // it ends with kExecFailedStatus.
-  [[nodiscard]] static std::optional<Child> start(const ChildSpec& spec);
+  [[nodiscard]] static std::optional<Child> start(const ChildSpec& setup);
 
   Child(Child&& other) noexcept;
   // The child held so far is ended as by the destructor.
