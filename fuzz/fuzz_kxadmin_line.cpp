@@ -1,7 +1,11 @@
 // Policy command file lines, taken as the file reader takes them: comment
 // cut and blank folding, quoted words, placeholders, the command table, and
-// the field reading of every command's wrapper and of its inverse (against
-// no policy server, so each call fails cleanly after reading its fields).
+// the field reading of every command's wrapper (against no policy server, so
+// each call fails cleanly after reading its fields), the decimal reading of
+// every field, and a roll-back that the server cannot carry out.
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
 #include <string>
 
 #include "fuzz_support.h"
@@ -30,6 +34,13 @@ void check_command(const AdminCommand& cmd) {
   if (static_cast<std::size_t>(cmd.field_count) != cmd.fields.size()) fuzz::fail("the field count is wrong");
 }
 
+// A decimal field reads as strtol reads it, held to the range of int.
+void check_decimal(const std::string& field) {
+  const long long expected = std::strtoll(field.c_str(), nullptr, 10);
+  const long long clamped = std::clamp<long long>(expected, INT_MIN, INT_MAX);
+  if (zarncfg_kxadmin_decimal(field) != clamped) fuzz::fail("a decimal field reads otherwise than strtol");
+}
+
 void process_line(const std::string& raw, const ConfigRecord& record) {
   const std::string cleaned = zarncfg_kxadmin_clean_line(raw);
   if (cleaned.empty()) return;
@@ -46,10 +57,12 @@ void process_line(const std::string& raw, const ConfigRecord& record) {
   if (zarncfg_parse_kxadmin(cmd, line, "/opt/zarn/etc/brevik.fuzz") != 0) return;
   check_command(cmd);
   for (std::size_t i = 0; i <= cmd.fields.size(); ++i) (void)zarncfg_get_field(cmd.fields, i);
-  if (zarncfg_execute_kxadmin_command(cmd, KxMode::apply, line) == 0) fuzz::fail("a command applied without a server");
-  // The inverse reads the line again as it would after a real apply.
+  for (std::size_t i = 0; i < cmd.fields.size(); ++i) check_decimal(zarncfg_get_field(cmd.fields, i).value_or(""));
+  if (zarncfg_execute_kxadmin_command(cmd) == 0) fuzz::fail("a command applied without a server");
+  // A roll-back that the server refuses still leaves the stack empty.
   zarncfg_kxadmin_reset_undo_stack();
-  if (zarncfg_kxadmin_push(cmd, line) == 0) zarncfg_kxadmin_roll_back();
+  zarncfg_kxadmin_push(cmd);
+  if (zarncfg_kxadmin_roll_back() != 1) fuzz::fail("a refused roll-back did not count the command as left");
   if (zarncfg_kxadmin_undo_depth() != 0) fuzz::fail("a roll-back left commands on the stack");
 }
 

@@ -12,8 +12,8 @@
 
 namespace hostsim {
 
-ChildProcess ChildProcess::spawn(const sys::ChildSpec& spec) {
-  std::optional<sys::Child> child = sys::Child::start(spec);
+ChildProcess ChildProcess::spawn(const sys::ChildSpec& setup) {
+  std::optional<sys::Child> child = sys::Child::start(setup);
   if (!child) throw_system_error("cannot fork for", "a host run");
   // The pid stays ours until we reap it, so the pidfd names the right process.
   // Through syscall(): glibc 2.36 declares pidfd_open() without C linkage.

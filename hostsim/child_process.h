@@ -12,7 +12,7 @@ namespace hostsim {
 class ChildProcess {
  public:
   // Throws std::runtime_error when no process could be made.
-  static ChildProcess spawn(const sys::ChildSpec& spec);
+  static ChildProcess spawn(const sys::ChildSpec& setup);
 
   // Becomes readable when the child has ended; for poll().
   int exit_fd() const { return pidfd_.get(); }

@@ -12,7 +12,7 @@
 
 namespace hostsim {
 
-// Both ends close on exec; a child gets the ends it keeps through its spec.
+// Both ends close on exec; a child gets the ends it keeps through its ChildSpec.
 sys::Pipe make_pipe();
 
 // Throws std::runtime_error naming the path and the system error.

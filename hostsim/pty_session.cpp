@@ -145,10 +145,10 @@ void PtySession::start(const std::filesystem::path& dir, const std::vector<std::
   const LaunchPlan plan(dir, argv, opts.user, opts.cwd);
   Handover handover = make_handover();
   const int child_end = handover.child_end.get();
-  sys::ChildSpec spec([&plan, child_end] { plan.enter_and_exec([child_end] { take_terminal(child_end); }); });
-  spec.inherited_fds.push_back(child_end);  // closed by take_terminal before the exec
-  spec.close_other_fds = true;
-  state_->child.emplace(ChildProcess::spawn(spec));
+  sys::ChildSpec setup([&plan, child_end] { plan.enter_and_exec([child_end] { take_terminal(child_end); }); });
+  setup.inherited_fds.push_back(child_end);  // closed by take_terminal before the exec
+  setup.close_other_fds = true;
+  state_->child.emplace(ChildProcess::spawn(setup));
   handover.child_end.reset();
   state_->master = receive_fd(handover.parent_end.get());
   if (!state_->master.valid()) {

@@ -82,15 +82,15 @@ RunResult run_in_host(const std::filesystem::path& dir, const std::vector<std::s
   const auto deadline = std::chrono::steady_clock::now() + opts.timeout;
   const LaunchPlan plan(dir, argv, opts.user, opts.cwd);
   sys::Pipe in = make_pipe(), out = make_pipe(), err = make_pipe();
-  sys::ChildSpec spec([&plan] { plan.enter_and_exec(); });
-  spec.stdin_fd = in.read_end.get();
-  spec.stdout_fd = out.write_end.get();
-  spec.stderr_fd = err.write_end.get();
+  sys::ChildSpec setup([&plan] { plan.enter_and_exec(); });
+  setup.stdin_fd = in.read_end.get();
+  setup.stdout_fd = out.write_end.get();
+  setup.stderr_fd = err.write_end.get();
   // Whatever descriptors the test process inherited from its own runner are
   // none of the host's business: runs see the same three streams wherever
   // they start.
-  spec.close_other_fds = true;
-  ChildProcess child = ChildProcess::spawn(spec);
+  setup.close_other_fds = true;
+  ChildProcess child = ChildProcess::spawn(setup);
   in.read_end.reset();
   out.write_end.reset();
   err.write_end.reset();

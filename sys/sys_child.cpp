@@ -26,11 +26,11 @@ struct Prepared {
   int report_fd = -1;
 };
 
-Prepared prepare(const ChildSpec& spec, int report_fd) {
+Prepared prepare(const ChildSpec& setup, int report_fd) {
   Prepared prepared;
-  for (const std::string& arg : spec.argv) prepared.argv.push_back(const_cast<char*>(arg.c_str()));
+  for (const std::string& arg : setup.argv) prepared.argv.push_back(const_cast<char*>(arg.c_str()));
   prepared.argv.push_back(nullptr);
-  prepared.kept_fds = spec.inherited_fds;
+  prepared.kept_fds = setup.inherited_fds;
   prepared.kept_fds.push_back(report_fd);
   std::sort(prepared.kept_fds.begin(), prepared.kept_fds.end());
   prepared.report_fd = report_fd;
@@ -61,8 +61,8 @@ bool keep_across_exec(int fd) {
   return flags >= 0 && ::fcntl(fd, F_SETFD, flags & ~FD_CLOEXEC) == 0;
 }
 
-bool place_standard_streams(const ChildSpec& spec) {
-  int source[3] = {spec.stdin_fd, spec.stdout_fd, spec.stderr_fd};
+bool place_standard_streams(const ChildSpec& setup) {
+  int source[3] = {setup.stdin_fd, setup.stdout_fd, setup.stderr_fd};
   // A source among 0 to 2 that an earlier dup2 would overwrite is moved
   // out of the way first.
   for (int target = 0; target < 3; ++target) {
@@ -89,25 +89,25 @@ void close_all_but(const std::vector<int>& kept_fds) {
   (void)::close_range(first, ~0U, 0);  // closing cannot fail in a way that leaves one open
 }
 
-[[noreturn]] void become_child(const ChildSpec& spec, const Prepared& prepared) {
+[[noreturn]] void become_child(const ChildSpec& setup, const Prepared& prepared) {
   reset_signal_dispositions();
-  if (spec.forward_termination_signals && ::setpgid(0, 0) != 0) report_and_exit(prepared.report_fd, errno);
-  if (!place_standard_streams(spec)) report_and_exit(prepared.report_fd, errno);
-  for (const int fd : spec.inherited_fds) {
+  if (setup.forward_termination_signals && ::setpgid(0, 0) != 0) report_and_exit(prepared.report_fd, errno);
+  if (!place_standard_streams(setup)) report_and_exit(prepared.report_fd, errno);
+  for (const int fd : setup.inherited_fds) {
     if (!keep_across_exec(fd)) report_and_exit(prepared.report_fd, errno);
   }
-  if (spec.close_other_fds) close_all_but(prepared.kept_fds);
+  if (setup.close_other_fds) close_all_but(prepared.kept_fds);
   sigset_t none;
   sigemptyset(&none);
   (void)::sigprocmask(SIG_SETMASK, &none, nullptr);  // cannot fail with a valid set
-  if (spec.exec_instead) {
+  if (setup.exec_instead) {
     // The parent stops waiting for a report here: what follows may take
     // long, or never exec at all.
     (void)::close(prepared.report_fd);  // released even when close reports an error
-    spec.exec_instead();
+    setup.exec_instead();
     ::_exit(kExecFailedStatus);
   }
-  ::execv(spec.program.c_str(), prepared.argv.data());
+  ::execv(setup.program.c_str(), prepared.argv.data());
   report_and_exit(prepared.report_fd, errno);
 }
 
@@ -128,10 +128,10 @@ ExitStatus exit_status_from_wait(int wait_status) {
   return ExitStatus{};
 }
 
-std::optional<Child> Child::start(const ChildSpec& spec) {
+std::optional<Child> Child::start(const ChildSpec& setup) {
   Pipe report;
   if (!make_pipe(report)) return std::nullopt;
-  const Prepared prepared = prepare(spec, report.write_end.get());
+  const Prepared prepared = prepare(setup, report.write_end.get());
   std::fflush(nullptr);
   // With every signal blocked, no handler of ours can run in the child
   // before it has reset the dispositions.
@@ -140,7 +140,7 @@ std::optional<Child> Child::start(const ChildSpec& spec) {
   sigfillset(&all);
   (void)::pthread_sigmask(SIG_SETMASK, &all, &previous);  // cannot fail with valid sets
   const pid_t pid = ::fork();
-  if (pid == 0) become_child(spec, prepared);
+  if (pid == 0) become_child(setup, prepared);
   const int fork_error = errno;
   (void)::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
   if (pid < 0) {
@@ -149,9 +149,9 @@ std::optional<Child> Child::start(const ChildSpec& spec) {
   }
   // Made in both processes, so that the group exists before either goes
   // on; the parent's call fails harmlessly once the child has executed.
-  if (spec.forward_termination_signals) (void)::setpgid(pid, pid);
+  if (setup.forward_termination_signals) (void)::setpgid(pid, pid);
   report.write_end.reset();
-  return Child(pid, read_report(report.read_end.get()), spec.forward_termination_signals);
+  return Child(pid, read_report(report.read_end.get()), setup.forward_termination_signals);
 }
 
 Child::Child(Child&& other) noexcept

@@ -4,7 +4,7 @@
 // its default disposition (but those the parent inherited as ignored,
 // sys_signals.h), an empty signal mask, standard streams from the
 // descriptors given, and no other descriptor of the parent unless it is
-// named in the spec (descriptors opened without O_CLOEXEC included when
+// named in its ChildSpec (descriptors opened without O_CLOEXEC included when
 // close_other_fds is set).  A child's end is read by one rule: its exit
 // code, or 128 + the signal number when a signal ended it, as a shell
 // reports it, so that a killed child never passes for success.
@@ -76,7 +76,7 @@ class Child {
   // nothing, with errno set, when no process could be made.  A program that
   // could not be executed still gives a Child: exec_error() says why, and
   // it ends with kExecFailedStatus.
-  [[nodiscard]] static std::optional<Child> start(const ChildSpec& spec);
+  [[nodiscard]] static std::optional<Child> start(const ChildSpec& setup);
 
   Child(Child&& other) noexcept;
   // The child held so far is ended as by the destructor.
@@ -91,7 +91,7 @@ class Child {
   int exec_error() const { return exec_error_; }
 
   // Waits for the end, through interruptions by signals (passing
-  // termination signals on when the spec asks for it).  Nothing when the
+  // termination signals on when its ChildSpec asks for it).  Nothing when the
   // wait itself failed.  Once the child has ended it returns the same end
   // again.
   [[nodiscard]] std::optional<ExitStatus> wait();

@@ -16,17 +16,17 @@ namespace {
 
 ChildSpec shell(const std::string& script) { return ChildSpec{"/bin/sh", {"sh", "-c", script}}; }
 
-ExitStatus run(const ChildSpec& spec) {
-  std::optional<Child> child = Child::start(spec);
+ExitStatus run(const ChildSpec& setup) {
+  std::optional<Child> child = Child::start(setup);
   if (!child) return ExitStatus{};
   return child->wait().value_or(ExitStatus{});
 }
 
-std::string output_of(ChildSpec spec) {
+std::string output_of(ChildSpec setup) {
   Pipe out;
   EXPECT_TRUE(make_pipe(out));
-  spec.stdout_fd = out.write_end.get();
-  std::optional<Child> child = Child::start(spec);
+  setup.stdout_fd = out.write_end.get();
+  std::optional<Child> child = Child::start(setup);
   out.write_end.reset();
   std::string text;
   EXPECT_TRUE(read_all(out.read_end.get(), text));
@@ -83,10 +83,10 @@ TEST(SysChild, HandsOverOnlyTheDescriptorsNamed) {
   for (const Case& c : {Case{closing.get(), false, false, false}, Case{closing.get(), true, false, true},
                         Case{closing.get(), true, true, true}, Case{staying.get(), false, false, true},
                         Case{staying.get(), false, true, false}}) {
-    ChildSpec spec = shell("[ -e /proc/self/fd/" + std::to_string(c.fd) + " ]");
-    if (c.inherited) spec.inherited_fds.push_back(c.fd);
-    spec.close_other_fds = c.close_others;
-    EXPECT_EQ(run(spec).code, c.open_in_child ? 0 : 1) << c.fd << c.inherited << c.close_others;
+    ChildSpec setup = shell("[ -e /proc/self/fd/" + std::to_string(c.fd) + " ]");
+    if (c.inherited) setup.inherited_fds.push_back(c.fd);
+    setup.close_other_fds = c.close_others;
+    EXPECT_EQ(run(setup).code, c.open_in_child ? 0 : 1) << c.fd << c.inherited << c.close_others;
   }
 }
 
@@ -100,9 +100,9 @@ TEST(SysChild, WaitRidesOutInterruptingSignals) {
   ASSERT_EQ(sigaction(SIGUSR1, &counting, &saved), 0);
   Pipe release;
   ASSERT_TRUE(make_pipe(release));
-  ChildSpec spec = shell("read line; exit 7");
-  spec.stdin_fd = release.read_end.get();
-  std::optional<Child> child = Child::start(spec);
+  ChildSpec setup = shell("read line; exit 7");
+  setup.stdin_fd = release.read_end.get();
+  std::optional<Child> child = Child::start(setup);
   ASSERT_TRUE(child);
   const pthread_t waiter = pthread_self();
   std::thread interrupter([&] {

@@ -23,7 +23,7 @@ class SysLock : public ::testing::Test {
   // A process that takes the lock, reports on `ready` and, when asked,
   // leaves a child behind that ends once `release` is written to.
   std::optional<Child> holder(Pipe& ready, Pipe& release, bool leave_child) {
-    ChildSpec spec([this, &ready, &release, leave_child] {
+    ChildSpec setup([this, &ready, &release, leave_child] {
       pid_t other = 0;
       std::string why;
       UniqueFd fd = lock_file(lock_, other, why);
@@ -40,7 +40,7 @@ class SysLock : public ::testing::Test {
       }
       ::_exit(0);
     });
-    std::optional<Child> child = Child::start(spec);
+    std::optional<Child> child = Child::start(setup);
     ready.write_end.reset();
     char byte = 0;
     EXPECT_EQ(::read(ready.read_end.get(), &byte, 1), 1);

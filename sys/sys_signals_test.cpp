@@ -60,9 +60,9 @@ TEST(SysSignals, SignalsInheritedAsIgnoredStayIgnoredHereAndInChildren) {
               if (termination_signal_count() != 0 || !inherited_as_ignored(SIGQUIT)) return 1;
               Pipe out;
               if (!make_pipe(out)) return 2;
-              ChildSpec spec("/bin/cat", {"cat", "/proc/self/status"});
-              spec.stdout_fd = out.write_end.get();
-              std::optional<Child> child = Child::start(spec);
+              ChildSpec setup("/bin/cat", {"cat", "/proc/self/status"});
+              setup.stdout_fd = out.write_end.get();
+              std::optional<Child> child = Child::start(setup);
               out.write_end.reset();
               std::string status;
               if (!child || !read_all(out.read_end.get(), status) || !child->wait()) return 3;
@@ -94,11 +94,11 @@ class Forwarding : public ::testing::Test {
     ASSERT_EQ(::read(ready_.read_end.get(), &byte, 1), 1);
   }
   ChildSpec group(const std::string& script) {
-    ChildSpec spec("/bin/sh", {"sh", "-c", script});
-    spec.stdout_fd = ready_.write_end.get();
-    spec.stdin_fd = release_.read_end.get();
-    spec.forward_termination_signals = true;
-    return spec;
+    ChildSpec setup("/bin/sh", {"sh", "-c", script});
+    setup.stdout_fd = ready_.write_end.get();
+    setup.stdin_fd = release_.read_end.get();
+    setup.forward_termination_signals = true;
+    return setup;
   }
 
   Pipe ready_;

@@ -4,6 +4,7 @@
 #include "zarncfg_config_register.h"
 
 #include "zarncfg_certbind_command.h"
+#include "zarncfg_kxcommon.h"
 #include "zarncfg_password_file.h"
 #include "zarncfg_process.h"
 #include "zarncfg_prompt.h"
@@ -39,11 +40,25 @@ bool start_password_file(PasswordFile& file, const ConfigRecord& record, vd_msgi
   return true;
 }
 
+// Only what a run made is undone: a name that is registered already belongs
+// to another machine of the same name (or to this one before it was
+// re-imaged), so the run stops before it changes anything on the server,
+// and the exit routine leaves that registration alone.
+bool name_is_taken(vd_msgid_t& status) {
+  const std::optional<std::string> taken = zarncfg_kxadmin_registered_name(status);
+  if (status != 0) return true;
+  if (!taken) return false;
+  status = msg_id(1420);
+  print_and_log_error(msg_id(1420), *taken);
+  return true;
+}
+
 void register_host(ConfigRecord& record, int& registered, vd_msgid_t& status) {
   if (is_already_configured(record)) {
     trace(msg_id(323));
     return;
   }
+  if (name_is_taken(status)) return;
   const bool vd37 = zarncfg_isVD37() == 1;
   PasswordFile password_file(status);
   const bool with_file = start_password_file(password_file, record, status);

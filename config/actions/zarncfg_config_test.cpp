@@ -10,11 +10,14 @@
 #include <utility>
 #include <vector>
 
+#include "kx_store.h"
+#include "kxadmin_internal.h"
 #include "stanza_file.h"
 #include "sys_testing.h"
 #include "zarncfg_config_autostart.h"
 #include "zarncfg_config_lrd.h"
 #include "zarncfg_config_register.h"
+#include "zarncfg_kxcommon.h"
 #include "zarncfg_lrd_tool.h"
 #include "zarncfg_recording_runner.h"
 
@@ -36,6 +39,7 @@ class StepsTest : public StepTest {
     record_[IDX_SSL_LISTENING_PORT] = ConfigEntry{kCurrent, "7134"};
     record_[IDX_LDAP_SSL_CACERT] = ConfigEntry{kCurrent, "/var/zarn/certs/ca.pem"};
     runner_.answer("/bin/rpm", 1);  // not the 3.7 runtime
+    log_in_to_a_fresh_store();
     for (const char* file : {"/etc/rc.d/init.d/kbrevik", "/etc/rc.d/init.d/brevik", "/opt/zarn/bin/zarnlpadm",
                              "/opt/zarn/etc/zarnlrd.xml.template"}) {
       write_on_host(file, "template\n");
@@ -48,7 +52,24 @@ class StepsTest : public StepTest {
     for (const auto& entry : fs::directory_iterator(on_host("/opt/zarn/etc"), ec)) {
       EXPECT_FALSE(entry.path().filename().string().starts_with(".zarncfg-pw.")) << entry.path();
     }
+    ctx.reset();
+    kxadmin_set_store_path(std::nullopt);
     StepTest::TearDown();
+  }
+
+  // Registration asks the policy server first whether the host's name is
+  // taken: an empty store in the scratch directory answers.
+  void log_in_to_a_fresh_store() {
+    const std::string store = (root_ / "policy.db").string();
+    kx::Outcome error;
+    ASSERT_TRUE(kx::Store::create(store, "Master Pw1", false, error)) << error.message;
+    kxadmin_set_store_path(store);
+    record_[IDX_BRANCH] = ConfigEntry{kGiven, "b1"};
+    record_[IDX_SUFFIX] = ConfigEntry{kGiven, "o=zarn,c=us"};
+    vd_msgid_t login = 0;
+    zarncfg_initialize_kxadmin_context(record_, "zarncfg", login);
+    (void)printed();  // the steps' own output is what the cases read
+    ASSERT_EQ(login, 0u);
   }
 
   void reconfiguration() { record_[IDX_CONFIG_STATE] = ConfigEntry{kCurrent, "on"}; }

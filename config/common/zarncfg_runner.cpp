@@ -15,15 +15,15 @@ int source_of(const StreamRoute& route, int own) { return route.fd >= 0 ? route.
 const std::string& ShellCommand::shown() const { return zarncfg_is_empty(display) ? text : display; }
 
 CommandEnd ChildRunner::run(const ShellCommand& command) {
-  sys::ChildSpec spec("/bin/sh", command.argv());
+  sys::ChildSpec setup("/bin/sh", command.argv());
   // A termination signal that reaches the run while the command works is
   // passed on to it, and the run waits until it has ended before it undoes
   // anything.
-  spec.forward_termination_signals = true;
-  spec.stdin_fd = source_of(command.input, STDIN_FILENO);
-  spec.stdout_fd = source_of(command.output, STDOUT_FILENO);
-  spec.stderr_fd = source_of(command.errors, STDERR_FILENO);
-  std::optional<sys::Child> child = sys::Child::start(spec);
+  setup.forward_termination_signals = true;
+  setup.stdin_fd = source_of(command.input, STDIN_FILENO);
+  setup.stdout_fd = source_of(command.output, STDOUT_FILENO);
+  setup.stderr_fd = source_of(command.errors, STDERR_FILENO);
+  std::optional<sys::Child> child = sys::Child::start(setup);
   if (!child) return CommandEnd{};
   CommandEnd end;
   end.exec_failed = child->exec_error() != 0;

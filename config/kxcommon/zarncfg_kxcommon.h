@@ -1,12 +1,15 @@
 // Policy administration: the product's default policy is shipped as command
 // files that are read, filled in with this run's values and applied to the
-// Varden Policy Server one command at a time.  Every applied command is
-// remembered so that a failed run can take it back again.
+// Varden Policy Server one command at a time.  The policy server keeps the
+// undo record of every command in the same transaction as the command, under
+// this run's tag, so that a failed run, or the next run after a killed one,
+// can take the commands back exactly.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -96,49 +99,88 @@ void zarncfg_kxadmin_set_password_source(std::function<std::string()> source);
 
 // ---- Execution (zarncfg_kxcommon_exec.cpp, zarncfg_kxcommon_wrappers.cpp) ----
 
-enum class KxMode : int { apply = 0, undo = 1 };
-
-// 0 when the command was applied and pushed; 1 otherwise and always in undo mode.
-int zarncfg_execute_kxadmin_command(const AdminCommand& cmd, KxMode mode, std::string_view line);
-// Undoes every recorded command, newest first, one dot each, then a newline.
-void zarncfg_kxadmin_roll_back();
+// 0 when the command was applied (its undo record is on the policy server)
+// and pushed; 1 otherwise.
+int zarncfg_execute_kxadmin_command(const AdminCommand& cmd);
 // Logs every entry of the response; the code of the last one, 0 if none.
 std::uint32_t zarncfg_process_response(const kxadmin_response* response);
 
 // One per command index; each returns the API result (1 success) and leaves
-// a response behind on failure.
-using KxWrapper = int (*)(const kxadmin_context*, std::span<const std::string>, kxadmin_response_t&, KxMode);
+// a response behind on failure.  Taking a command back is the policy
+// server's part: it keeps the rows as they were before each call.
+using KxWrapper = int (*)(const kxadmin_context*, std::span<const std::string>, kxadmin_response_t&);
 int zarncfg_kx_protobj_create(const kxadmin_context* context, std::span<const std::string> fields,
-                              kxadmin_response_t& response, KxMode mode);
+                              kxadmin_response_t& response);
 int zarncfg_kx_protobj_attachacl(const kxadmin_context* context, std::span<const std::string> fields,
-                                 kxadmin_response_t& response, KxMode mode);
+                                 kxadmin_response_t& response);
 int zarncfg_kx_acl_create(const kxadmin_context* context, std::span<const std::string> fields,
-                          kxadmin_response_t& response, KxMode mode);
+                          kxadmin_response_t& response);
 int zarncfg_kx_acl_modify(const kxadmin_context* context, std::span<const std::string> fields,
-                          kxadmin_response_t& response, KxMode mode);
+                          kxadmin_response_t& response);
 int zarncfg_kx_action_create(const kxadmin_context* context, std::span<const std::string> fields,
-                             kxadmin_response_t& response, KxMode mode);
+                             kxadmin_response_t& response);
 int zarncfg_kx_group_create(const kxadmin_context* context, std::span<const std::string> fields,
-                            kxadmin_response_t& response, KxMode mode);
+                            kxadmin_response_t& response);
 int zarncfg_kx_group_modify(const kxadmin_context* context, std::span<const std::string> fields,
-                            kxadmin_response_t& response, KxMode mode);
+                            kxadmin_response_t& response);
 int zarncfg_kx_objectspace_create(const kxadmin_context* context, std::span<const std::string> fields,
-                                  kxadmin_response_t& response, KxMode mode);
+                                  kxadmin_response_t& response);
 int zarncfg_kx_user_create(const kxadmin_context* context, std::span<const std::string> fields,
-                           kxadmin_response_t& response, KxMode mode);
+                           kxadmin_response_t& response);
 int zarncfg_kx_user_modify(const kxadmin_context* context, std::span<const std::string> fields,
-                           kxadmin_response_t& response, KxMode mode);
+                           kxadmin_response_t& response);
 int zarncfg_kx_action_group(const kxadmin_context* context, std::span<const std::string> fields,
-                            kxadmin_response_t& response, KxMode mode);
+                            kxadmin_response_t& response);
+
+// A decimal field as a C decimal conversion reads it: leading blanks and a
+// sign allowed, digits up to the first other character; 0 when there are
+// none, the nearest int when the number does not fit.
+int zarncfg_kxadmin_decimal(std::string_view text);
 
 // ---- Undo stack (zarncfg_kxcommon_undo.cpp) ----
 
+// The commands applied in this run, newest last: what a roll-back shows and
+// logs.  Their undo records are on the policy server.
 void zarncfg_kxadmin_reset_undo_stack();
-// Records an applied command; 0 when it is on the stack.
-int zarncfg_kxadmin_push(const AdminCommand& cmd, std::string_view line);
+void zarncfg_kxadmin_push(const AdminCommand& cmd);
 // Takes the newest command off the stack; false when it is empty.
 bool zarncfg_kxadmin_pop(AdminCommand& newest);
 std::size_t zarncfg_kxadmin_undo_depth();
+
+// ---- This run on the policy server (zarncfg_kxcommon_run.cpp) ----
+
+// The tag under which this run's commands keep their undo records: the
+// tag of the host's run record (host name, process, start), so that the
+// record on the host and the records on the policy server name the same run.
+const kxadmin_run_tag& zarncfg_kxadmin_run_tag();
+// The number of undo records the policy server holds for the run; none
+// when it cannot say (its response logged).
+std::optional<unsigned long> zarncfg_kxadmin_records_of(const kxadmin_context* context, const kxadmin_run_tag& tag);
+
+// Takes back every command of this run, newest first, through the undo
+// records on the policy server: one dot each, then a newline.  The number
+// of commands not taken back: a roll-back cut short leaves them on the
+// policy server under this run's tag (ZRNCF1421W printed and logged), for
+// the next run on this host to take back.
+[[nodiscard]] std::size_t zarncfg_kxadmin_roll_back();
+// A run that ended normally drops its undo records.  False with ZRNCF1424E
+// printed and logged and the status set when the policy server refuses:
+// the run must then fail and roll back, since records left behind would
+// have the next run take this run's policy back.
+[[nodiscard]] bool zarncfg_kxadmin_end_run(vd_msgid_t& status);
+
+// ---- Runs that were killed (zarncfg_kxcommon_killed.cpp) ----
+
+// Rolls back, on the policy server, the policy that the run of that tag
+// applied and never finished (killed, or its own roll-back cut short), from
+// the undo records the server keeps under the tag.  Announced (ZRNCF1422W)
+// and shown with one dot per command taken back; nothing when the server
+// holds no records of the run.  Needs the security master password of the
+// record.  False with ZRNCF1423E printed and logged and the status set when
+// the server could not be asked or the roll-back stopped short: the run
+// must not apply its own policy over what is left.
+[[nodiscard]] bool zarncfg_kxadmin_roll_back_killed_run(const ConfigRecord& record, const kxadmin_run_tag& tag,
+                                                        vd_msgid_t& status);
 
 // ---- Context and default policy (zarncfg_kxcommon_context.cpp) ----
 
@@ -149,3 +191,9 @@ void zarncfg_initialize_kxadmin_context(const ConfigRecord& record, std::string_
 void zarncfg_define_default_policies(const ConfigRecord& record, vd_msgid_t& status);
 // 1 when an ACL of exactly that name exists, else 0.
 int zarncfg_acl_exists(std::string_view acl);
+// Before the registration of a first configuration: the name under which
+// this host's security daemon would be registered, when the policy server
+// already holds it (another machine of the same name, or this one before it
+// was re-imaged); none when it is free.  ZRNCF1425E printed and logged and
+// the status set when the policy server cannot tell.
+std::optional<std::string> zarncfg_kxadmin_registered_name(vd_msgid_t& status);

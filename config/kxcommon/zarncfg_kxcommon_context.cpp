@@ -8,6 +8,16 @@
 
 kxadmin_context_t ctx;
 
+namespace {
+
+bool tag_the_context(kxadmin_response_t& response) {
+  const int result = kxadmin_context_setruntag(ctx.get(), zarncfg_kxadmin_run_tag(), response);
+  trace(msg_id(359), "kxadmin_context_setruntag", static_cast<long>(result));
+  return result == 1;
+}
+
+}  // namespace
+
 void zarncfg_initialize_kxadmin_context(const ConfigRecord& record, std::string_view /*program*/,
                                         vd_msgid_t& status) {
   FunctionTrace scope("zarncfg_initialize_kxadmin_context");
@@ -18,7 +28,14 @@ void zarncfg_initialize_kxadmin_context(const ConfigRecord& record, std::string_
   const int result =
       kxadmin_context_createdefault("sec_master", record[IDX_SEC_MASTER_PWD].text(), ctx, response);
   trace(msg_id(359), "kxadmin_context_createdefault", static_cast<long>(result));
-  if (result != 1) {
+  if (result == 1 && !tag_the_context(response)) {
+    // No policy command without its undo record: a context that cannot
+    // carry this run's tag is no context for this run.
+    zarncfg_process_response(response.get());
+    ctx.reset();
+    status = msg_id(1352);
+    print_and_log_error(msg_id(1352));
+  } else if (result != 1) {
     const std::uint32_t code = zarncfg_process_response(response.get());
     status = msg_id(1352);
     print_and_log_error(msg_id(1352));
@@ -114,4 +131,28 @@ int zarncfg_acl_exists(std::string_view acl) {
   if (count != 0) trace(msg_id(370));
   kxadmin_free(response);
   return found ? 1 : 0;
+}
+
+std::optional<std::string> zarncfg_kxadmin_registered_name(vd_msgid_t& status) {
+  FunctionTrace scope("zarncfg_kxadmin_registered_name");
+  // The name certbind registers the security daemon under; a pattern
+  // without "*" matches that one name only.
+  const std::string name = "zarnd/" + zarncfg_kxadmin_run_tag().host;
+  unsigned long count = 0;
+  std::vector<std::string> names;
+  kxadmin_response_t response;
+  int result = kxadmin_user_list(ctx.get(), name, 0, count, names, response);
+  trace(msg_id(373), name, count, result);
+  if (result != 1) {
+    zarncfg_process_response(response.get());
+    if (kxadmin_response_getreason(response.get()) == 1) result = 1;
+    kxadmin_free(response);
+  }
+  if (result != 1) {
+    status = msg_id(1425);
+    print_and_log_error(msg_id(1425), name);
+    return std::nullopt;
+  }
+  if (names.empty()) return std::nullopt;
+  return names.front();
 }

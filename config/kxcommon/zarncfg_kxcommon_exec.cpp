@@ -1,8 +1,5 @@
-// Carrying out one command, or its inverse, through its wrapper, and
-// taking back every command of the run.
+// Carrying out one command through its wrapper.
 #include "zarncfg_kxcommon.h"
-
-#include <cstdio>
 
 #include "zarncfg_svc.h"
 
@@ -17,13 +14,13 @@ constexpr std::array<KxWrapper, 11> kWrappers = {
 };
 static_assert(kWrappers.size() == zarncfg_kxadmin_command_usage.size(), "one wrapper per command");
 
-int run_wrapper(const AdminCommand& cmd, KxMode mode) {
+int run_wrapper(const AdminCommand& cmd) {
   if (cmd.index < 0 || static_cast<std::size_t>(cmd.index) >= kWrappers.size()) {
     log_error(msg_id(1357));
     return 0;
   }
   kxadmin_response_t response;
-  int result = kWrappers[static_cast<std::size_t>(cmd.index)](ctx.get(), cmd.fields, response, mode);
+  int result = kWrappers[static_cast<std::size_t>(cmd.index)](ctx.get(), cmd.fields, response);
   if (result != 1) {
     zarncfg_process_response(response.get());
     // Reason 1: the server made the change even though the call failed, so
@@ -47,24 +44,10 @@ std::uint32_t zarncfg_process_response(const kxadmin_response* response) {
   return code;
 }
 
-int zarncfg_execute_kxadmin_command(const AdminCommand& cmd, KxMode mode, std::string_view line) {
+int zarncfg_execute_kxadmin_command(const AdminCommand& cmd) {
   FunctionTrace scope("zarncfg_execute_kxadmin_command");
   trace(msg_id(390), cmd.index, cmd.command);
-  const int result = run_wrapper(cmd, mode);
-  if (mode == KxMode::undo || result != 1) return 1;
-  return zarncfg_kxadmin_push(cmd, line);
-}
-
-void zarncfg_kxadmin_roll_back() {
-  FunctionTrace scope("zarncfg_kxadmin_roll_back");
-  AdminCommand newest;
-  while (zarncfg_kxadmin_pop(newest)) {
-    trace(msg_id(364), static_cast<long>(zarncfg_kxadmin_undo_depth()));
-    vd_printf(msg_id(3));
-    std::fflush(stdout);
-    // A failing inverse has logged its response; the older entries still
-    // deserve their turn.
-    (void)zarncfg_execute_kxadmin_command(newest, KxMode::undo, "");
-  }
-  vd_printf(msg_id(13));
+  if (run_wrapper(cmd) != 1) return 1;
+  zarncfg_kxadmin_push(cmd);
+  return 0;
 }

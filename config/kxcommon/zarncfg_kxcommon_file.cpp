@@ -100,7 +100,7 @@ bool apply_line(const std::string& raw, const std::string& path, const ConfigRec
     report_invalid_line(cleaned, path, status);
     return false;
   }
-  if (zarncfg_execute_kxadmin_command(cmd, KxMode::apply, line) != 0) {
+  if (zarncfg_execute_kxadmin_command(cmd) != 0) {
     status = msg_id(1353);
     vd_printf(msg_id(13));
     print_and_log_error(msg_id(1353), cmd.command);

@@ -118,7 +118,7 @@ class KxStoreTest : public ::testing::Test {
     if (zarncfg_quotes_to_word(line) == 0) return -1;
     AdminCommand cmd;
     if (zarncfg_parse_kxadmin(cmd, line, "test") != 0) return -1;
-    return zarncfg_execute_kxadmin_command(cmd, KxMode::apply, line);
+    return zarncfg_execute_kxadmin_command(cmd);
   }
 
   const sys::ScratchDir scratch_{"kxcommon"};

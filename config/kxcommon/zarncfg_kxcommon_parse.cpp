@@ -2,6 +2,7 @@
 #include "zarncfg_kxcommon.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "zarncfg_strings.h"
 #include "zarncfg_svc.h"
@@ -45,4 +46,19 @@ int zarncfg_parse_kxadmin(AdminCommand& cmd, const std::string& line, const std:
   const int result = cmd.index < 0 ? 1 : 0;
   trace(msg_id(408), result);
   return result;
+}
+
+int zarncfg_kxadmin_decimal(std::string_view text) {
+  // As strtol in the C locale reads base 10: white space, a sign, digits.
+  std::size_t i = 0;
+  while (i < text.size() && std::string_view(" \t\n\v\f\r").find(text[i]) != std::string_view::npos) ++i;
+  const bool negative = i < text.size() && text[i] == '-';
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+  constexpr long long kLimit = static_cast<long long>(std::numeric_limits<int>::max()) + 1;
+  long long magnitude = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    magnitude = std::min(magnitude * 10 + (text[i] - '0'), kLimit);
+  }
+  const long long value = negative ? -magnitude : magnitude;
+  return static_cast<int>(std::clamp<long long>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }

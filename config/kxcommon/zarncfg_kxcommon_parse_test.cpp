@@ -206,3 +206,21 @@ TEST_F(KxFileLines, AConfiguredHostOpensNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(KxDecimal, ReadsAsACDecimalConversion) {
+  const struct {
+    std::string_view text;
+    int value;
+  } cases[] = {
+      {"14", 14},   {"+14", 14},  {" 7", 7},     {"\t\n\v\f\r9", 9}, {"-3", -3},    {"007", 7},
+      {"12abc", 12}, {"abc", 0},  {"", 0},       {"+", 0},           {"- 5", 0},    {"0x10", 0},
+      {"1 2", 1},   {"--1", 0},   {"2147483647", 2147483647},        {"2147483648", 2147483647},
+      {"99999999999999999999", 2147483647},      {"-2147483648", -2147483647 - 1},
+      {"-99999999999", -2147483647 - 1},
+  };
+  for (const auto& c : cases) EXPECT_EQ(zarncfg_kxadmin_decimal(c.text), c.value) << '"' << c.text << '"';
+}
+
+}  // namespace

@@ -118,7 +118,7 @@ TEST_F(KxDefaultPolicy, FirstMachineOnAFreshServerAndItsRollBack) {
   EXPECT_EQ(log_text().find("Pw-"), std::string::npos);
 
   testing::internal::CaptureStdout();
-  zarncfg_kxadmin_roll_back();
+  EXPECT_EQ(zarncfg_kxadmin_roll_back(), 0u);
   stdout_text();
   EXPECT_EQ(dump(), before);
 }

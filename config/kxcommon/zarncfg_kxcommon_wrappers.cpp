@@ -1,11 +1,10 @@
 // One wrapper per policy command: the command's fields become the arguments
-// of the policy administration calls, forwards in apply mode and as the
-// inverse in undo mode.
+// of the policy administration calls.  Their inverses are the policy
+// server's: it records every call's previous rows under this run's tag.
 #include "zarncfg_kxcommon.h"
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <optional>
 
 #include "zarncfg_strings.h"
@@ -30,13 +29,7 @@ class CommandArgs {
   // Whole, case-sensitive comparison; an absent field matches no word.
   bool is(std::size_t i, std::string_view word) const { return str(i) == word; }
   std::string text(std::size_t i) const { return std::string(str(i).value_or("")); }
-  // A leading decimal number; 0 when absent or not a number.
-  int decimal(std::size_t i) const {
-    const std::string value = text(i);
-    int number = 0;
-    std::from_chars(value.data(), value.data() + value.size(), number);
-    return number;
-  }
+  int decimal(std::size_t i) const { return zarncfg_kxadmin_decimal(text(i)); }
   int flag(std::size_t i) const {
     std::string value = text(i);
     return zarncfg_get_bool(value) == "on" ? 1 : 0;
@@ -54,34 +47,22 @@ int traced(std::string_view api, Call&& call) {
   return result;
 }
 
-bool applying(KxMode mode) { return mode == KxMode::apply; }
-
 }  // namespace
 
-int zarncfg_kx_protobj_create(const kxadmin_context* context, Fields fields, kxadmin_response_t& response,
-                              KxMode mode) {
+int zarncfg_kx_protobj_create(const kxadmin_context* context, Fields fields, kxadmin_response_t& response) {
   const CommandArgs a(fields);
-  if (applying(mode)) {
-    return traced("protobj_create",
-                  [&] { return kxadmin_protobj_create(context, a.str(2), a.decimal(4), a.str(3), response); });
-  }
-  return traced("protobj_delete", [&] { return kxadmin_protobj_delete(context, a.str(2), response); });
+  return traced("protobj_create",
+                [&] { return kxadmin_protobj_create(context, a.str(2), a.decimal(4), a.str(3), response); });
 }
 
-int zarncfg_kx_protobj_attachacl(const kxadmin_context* context, Fields fields, kxadmin_response_t& response,
-                                 KxMode mode) {
+int zarncfg_kx_protobj_attachacl(const kxadmin_context* context, Fields fields, kxadmin_response_t& response) {
   const CommandArgs a(fields);
-  if (applying(mode)) {
-    return traced("protobj_attachacl",
-                  [&] { return kxadmin_protobj_attachacl(context, a.str(2), a.str(3), response); });
-  }
-  return traced("protobj_detachacl", [&] { return kxadmin_protobj_detachacl(context, a.str(2), response); });
+  return traced("protobj_attachacl", [&] { return kxadmin_protobj_attachacl(context, a.str(2), a.str(3), response); });
 }
 
-int zarncfg_kx_acl_create(const kxadmin_context* context, Fields fields, kxadmin_response_t& response, KxMode mode) {
+int zarncfg_kx_acl_create(const kxadmin_context* context, Fields fields, kxadmin_response_t& response) {
   const CommandArgs a(fields);
-  if (applying(mode)) return traced("acl_create", [&] { return kxadmin_acl_create(context, a.str(2), response); });
-  return traced("acl_delete", [&] { return kxadmin_acl_delete(context, a.str(2), response); });
+  return traced("acl_create", [&] { return kxadmin_acl_create(context, a.str(2), response); });
 }
 
 namespace {
@@ -115,10 +96,7 @@ constexpr std::array<std::string_view, 5> kAclKinds = {"user", "group", "any-oth
 
 }  // namespace
 
-// ACL entries have no inverse: undoing the acl_create of the same run
-// removes them together with the ACL.
-int zarncfg_kx_acl_modify(const kxadmin_context* context, Fields fields, kxadmin_response_t& response, KxMode mode) {
-  if (!applying(mode)) return 1;
+int zarncfg_kx_acl_modify(const kxadmin_context* context, Fields fields, kxadmin_response_t& response) {
   const CommandArgs a(fields);
   const bool known_kind =
       std::any_of(kAclKinds.begin(), kAclKinds.end(), [&](std::string_view kind) { return a.is(4, kind); });
@@ -129,81 +107,47 @@ int zarncfg_kx_acl_modify(const kxadmin_context* context, Fields fields, kxadmin
   return apply_acl_modify(context, a, response);
 }
 
-int zarncfg_kx_action_create(const kxadmin_context* context, Fields fields, kxadmin_response_t& response,
-                             KxMode mode) {
+int zarncfg_kx_action_create(const kxadmin_context* context, Fields fields, kxadmin_response_t& response) {
   const CommandArgs a(fields);
-  const bool in_group = a.present(5);
-  if (applying(mode) && in_group) {
+  if (a.present(5)) {
     return traced("action_create_in_group", [&] {
       return kxadmin_action_create_in_group(context, a.str(2), a.str(3), a.str(4), a.str(5), response);
     });
   }
-  if (applying(mode)) {
-    return traced("action_create", [&] { return kxadmin_action_create(context, a.str(2), a.str(3), a.str(4), response); });
-  }
-  if (in_group) {
-    return traced("action_delete_from_group",
-                  [&] { return kxadmin_action_delete_from_group(context, a.str(2), a.str(5), response); });
-  }
-  return traced("action_delete", [&] { return kxadmin_action_delete(context, a.str(2), response); });
+  return traced("action_create", [&] { return kxadmin_action_create(context, a.str(2), a.str(3), a.str(4), response); });
 }
 
-int zarncfg_kx_group_create(const kxadmin_context* context, Fields fields, kxadmin_response_t& response,
-                            KxMode mode) {
+int zarncfg_kx_group_create(const kxadmin_context* context, Fields fields, kxadmin_response_t& response) {
   const CommandArgs a(fields);
-  if (applying(mode)) {
-    return traced("group_create2", [&] {
-      return kxadmin_group_create2(context, a.str(2), a.str(3), a.str(4), std::nullopt, response);
-    });
-  }
-  return traced("group_delete2", [&] { return kxadmin_group_delete2(context, a.str(2), 1, response); });
+  return traced("group_create2",
+                [&] { return kxadmin_group_create2(context, a.str(2), a.str(3), a.str(4), std::nullopt, response); });
 }
 
-int zarncfg_kx_group_modify(const kxadmin_context* context, Fields fields, kxadmin_response_t& response,
-                            KxMode mode) {
+int zarncfg_kx_group_modify(const kxadmin_context* context, Fields fields, kxadmin_response_t& response) {
   const CommandArgs a(fields);
   if (!a.is(3, "add") || !a.present(4)) {
     log_error(msg_id(1359));
     return 0;
   }
   const std::array<std::string, 1> member = {a.text(4)};
-  if (applying(mode)) {
-    return traced("group_addmembers", [&] { return kxadmin_group_addmembers(context, a.str(2), 1, member, response); });
-  }
-  return traced("group_removemembers",
-                [&] { return kxadmin_group_removemembers(context, a.str(2), 1, member, response); });
+  return traced("group_addmembers", [&] { return kxadmin_group_addmembers(context, a.str(2), 1, member, response); });
 }
 
-int zarncfg_kx_objectspace_create(const kxadmin_context* context, Fields fields, kxadmin_response_t& response,
-                                  KxMode mode) {
+int zarncfg_kx_objectspace_create(const kxadmin_context* context, Fields fields, kxadmin_response_t& response) {
   const CommandArgs a(fields);
-  if (applying(mode)) {
-    return traced("objectspace_create",
-                  [&] { return kxadmin_objectspace_create(context, a.str(2), a.decimal(4), a.str(3), response); });
-  }
-  const int result = traced("objectspace_delete", [&] { return kxadmin_objectspace_delete(context, a.str(2), response); });
-  if (result != 1) {
-    // The object space holds the branch's whole policy: the administrator
-    // has to clean it up by hand, so say so.
-    zarncfg_process_response(response.get());
-    print_and_log_error(msg_id(1375), a.text(2));
-  }
-  return result;
+  return traced("objectspace_create",
+                [&] { return kxadmin_objectspace_create(context, a.str(2), a.decimal(4), a.str(3), response); });
 }
 
-int zarncfg_kx_user_create(const kxadmin_context* context, Fields fields, kxadmin_response_t& response, KxMode mode) {
+int zarncfg_kx_user_create(const kxadmin_context* context, Fields fields, kxadmin_response_t& response) {
   const CommandArgs a(fields);
-  if (applying(mode)) {
-    return traced("user_create3", [&] {
-      return kxadmin_user_create3(context, a.str(2), a.str(3), a.str(4), a.str(5), a.str(6), 0, {}, a.flag(7), 1,
-                                  response);
-    });
-  }
-  return traced("user_delete2", [&] { return kxadmin_user_delete2(context, a.str(2), 1, response); });
+  return traced("user_create3", [&] {
+    return kxadmin_user_create3(context, a.str(2), a.str(3), a.str(4), a.str(5), a.str(6), 0, {}, a.flag(7), 1,
+                                response);
+  });
 }
 
-int zarncfg_kx_user_modify(const kxadmin_context* context, Fields fields, kxadmin_response_t& response, KxMode mode) {
-  if (!applying(mode)) return 1;
+int zarncfg_kx_user_modify(const kxadmin_context* context, Fields fields, kxadmin_response_t& response) {
   const CommandArgs a(fields);
   if (!a.is(3, "account-valid")) {
     log_error(msg_id(1360));
@@ -213,15 +157,11 @@ int zarncfg_kx_user_modify(const kxadmin_context* context, Fields fields, kxadmi
                 [&] { return kxadmin_user_setaccountvalid(context, a.str(2), a.flag(4), response); });
 }
 
-int zarncfg_kx_action_group(const kxadmin_context* context, Fields fields, kxadmin_response_t& response,
-                            KxMode mode) {
+int zarncfg_kx_action_group(const kxadmin_context* context, Fields fields, kxadmin_response_t& response) {
   const CommandArgs a(fields);
   if (!a.is(2, "create")) {
     log_error(msg_id(1357));
     return 0;
   }
-  if (applying(mode)) {
-    return traced("action_group_create", [&] { return kxadmin_action_group_create(context, a.str(3), response); });
-  }
-  return traced("action_group_delete", [&] { return kxadmin_action_group_delete(context, a.str(3), response); });
+  return traced("action_group_create", [&] { return kxadmin_action_group_create(context, a.str(3), response); });
 }

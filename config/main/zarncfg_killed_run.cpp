@@ -4,6 +4,7 @@
 
 #include "zarncfg_backup.h"
 #include "zarncfg_config_register.h"
+#include "zarncfg_kxcommon.h"
 #include "zarncfg_lrd_tool.h"
 #include "zarncfg_strings.h"
 #include "zarncfg_svc.h"
@@ -23,14 +24,18 @@ void unregister_daemon(ConfigRecord& record) {
   zarncfg_register_with_vd(2, record, registered, ignored);
 }
 
-void finish_one(const UnfinishedWork& work, ConfigRecord& record, vd_msgid_t& status) {
-  if (!work.policy_files.empty()) zarncfg_finish_killed_policy(work, record, status);
+// Newest change first: the policy, then the registration it was applied
+// for, then the log router.  False when the policy could not be rolled
+// back: the registration stays too, and the work stays in the record.
+bool finish_one(const UnfinishedWork& work, ConfigRecord& record, vd_msgid_t& status) {
+  if (!work.policy_files.empty() && !zarncfg_finish_killed_policy(work, record, status)) return false;
   if (work.registration) unregister_daemon(record);
   if (work.lrd != LrdChange::none && !zarncfg_undo_lrd_change(work.lrd, record[IDX_SEC_MASTER_PWD].text())) {
     // The files were put back when the run began; the tool's failure is
     // the one word there is on the registration.
     print_and_log_error(msg_id(work.lrd == LrdChange::register_daemon ? 1394 : 1391));
   }
+  return true;
 }
 
 }  // namespace
@@ -58,19 +63,40 @@ bool zarncfg_finish_killed_run_files(std::vector<UnfinishedWork>& carried, vd_ms
 bool zarncfg_finish_unfinished_work(ConfigRecord& record, vd_msgid_t& status) {
   RunRecord* run_record = zarncfg_current_run_record();
   if (run_record == nullptr || run_record->unfinished.empty() || !has_password(record)) return true;
-  for (auto work = run_record->unfinished.rbegin(); work != run_record->unfinished.rend(); ++work) {
-    finish_one(*work, record, status);
+  std::vector<UnfinishedWork>& unfinished = run_record->unfinished;
+  while (!unfinished.empty()) {
+    if (!finish_one(unfinished.back(), record, status)) {
+      // What is left stays in the record for the next run; the failure
+      // to roll back is what this run reports.
+      vd_msgid_t ignored = 0;
+      (void)zarncfg_save_run_record(ignored);
+      return false;
+    }
+    unfinished.pop_back();
   }
-  run_record->unfinished.clear();
   return zarncfg_save_run_record(status);
 }
 
-void zarncfg_finish_killed_policy(const UnfinishedWork& work, ConfigRecord&, vd_msgid_t&) {
-  for (const std::string& file : work.policy_files) print_and_log_warning(msg_id(1400), pid_of(work), file);
+bool zarncfg_finish_killed_policy(const UnfinishedWork& work, ConfigRecord& record, vd_msgid_t& status) {
+  const kxadmin_run_tag tag{work.tag.host, static_cast<std::int64_t>(work.tag.pid),
+                            static_cast<std::int64_t>(work.tag.started)};
+  return zarncfg_kxadmin_roll_back_killed_run(record, tag, status);
+}
+
+void zarncfg_keep_policy_for_next_run() {
+  RunRecord* run_record = zarncfg_current_run_record();
+  if (run_record == nullptr || run_record->policy_files.empty()) return;
+  run_record->unfinished.push_back({run_record->tag, run_record->registration, LrdChange::none, run_record->policy_files});
+  vd_msgid_t ignored = 0;
+  // ZRNCF1401E, printed by the write, is all that can be said; the
+  // policy server keeps the records either way.
+  (void)zarncfg_save_run_record(ignored);
 }
 
 void zarncfg_report_unfinished_work(const RunRecord& record) {
   for (const UnfinishedWork& work : record.unfinished) {
+    // This run's own roll-back that stopped short has said so (ZRNCF1421W).
+    if (work.tag == record.tag) continue;
     for (const std::string& file : work.policy_files) print_and_log_warning(msg_id(1400), pid_of(work), file);
     if (work.registration) print_and_log_warning(msg_id(1398), pid_of(work));
     if (work.lrd != LrdChange::none) print_and_log_warning(msg_id(1399), pid_of(work));

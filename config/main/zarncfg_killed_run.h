@@ -26,13 +26,20 @@ bool zarncfg_finish_killed_run_files(std::vector<UnfinishedWork>& carried, vd_ms
 // newest change first (policy, the daemon's registration, the log router),
 // and drops it from the record.  A run without the password leaves it; its
 // exit routine reports it.  False with ZRNCF1401E when the record cannot be
-// written.
+// written, and with ZRNCF1423E when a policy roll-back failed: the work not
+// finished stays in the record.
 bool zarncfg_finish_unfinished_work(ConfigRecord& record, vd_msgid_t& status);
 
-// The policy server side of a killed run's work: the policy files it was
-// applying.  The store cannot take back what such a run applied yet, so
-// this says which files they were (ZRNCF1400W) and lets the run go on.
-void zarncfg_finish_killed_policy(const UnfinishedWork& work, ConfigRecord& record, vd_msgid_t& status);
+// The policy server side of a killed run's work: the policy it applied is
+// rolled back from the undo records the server keeps under the run's tag
+// (ZRNCF1422W).  False with ZRNCF1423E and the status set when that failed.
+bool zarncfg_finish_killed_policy(const UnfinishedWork& work, ConfigRecord& record, vd_msgid_t& status);
+
+// This run's own roll-back stopped short (ZRNCF1421W): its policy files
+// and its registration become unfinished work in the record, so that the
+// next run with the password rolls back what the policy server still holds
+// of this run, then unregisters the daemon.
+void zarncfg_keep_policy_for_next_run();
 
 // Reports the unfinished work that stays in the record for a later run
 // (ZRNCF1398W, ZRNCF1399W, ZRNCF1400W).

@@ -51,11 +51,28 @@ std::string current_directory() {
   return buffer.data();
 }
 
+// Set when the policy server cut this run's roll-back short.
+bool policy_left = false;
+
 // What a failed configuration step leads to, and a signal after the last
-// step as well: the policy commands of this run are taken back.
+// step as well: the policy commands of this run are taken back.  What the
+// policy server could not take back waits in the run record for the next
+// run, and so does this run's registration: unregistering now would have
+// the later roll-back of the older policy bring the daemon's user back.
 void roll_back_policy() {
   print_and_log_notice(msg_id(25));
-  zarncfg_kxadmin_roll_back();
+  if (zarncfg_kxadmin_roll_back() == 0) return;
+  policy_left = true;
+  zarncfg_keep_policy_for_next_run();
+}
+
+// A run whose steps all succeeded keeps its policy: the policy server drops
+// the run's undo records, as the last change before the run record goes.
+// Done after the last signal could have made the run a failure, since
+// without its records the policy can no longer be taken back.
+vd_msgid_t settle_policy(vd_msgid_t status) {
+  if (status == 0 && !zarncfg_kxadmin_end_run(status)) roll_back_policy();
+  return status;
 }
 
 // A termination signal caught at any point ends the run as a failure, even
@@ -89,7 +106,7 @@ bool keeps_partial_files(const ConfigRecord& record) {
 
 void undo_run(ConfigRecord& record, int& registered) {
   const bool lrd_agrees = undo_lrd_change(record);
-  if (!is_already_configured(record) && registered == 1) {
+  if (!is_already_configured(record) && registered == 1 && !policy_left) {
     vd_msgid_t ignored = 0;
     zarncfg_register_with_vd(2, record, registered, ignored);
   }
@@ -104,7 +121,7 @@ void undo_run(ConfigRecord& record, int& registered) {
   // From here on the run is settled: further signals change nothing.
   sys::ignore_termination_signals();
   trace(msg_id(302), "zarncfg_exit");
-  status = outcome_after_signals(status);
+  status = settle_policy(outcome_after_signals(status));
   const bool failed = status != 0 && status != STATUS_INFO_SERVED;
   if (failed && backups_taken) undo_run(record, registered);
   if (const RunRecord* run_record = zarncfg_current_run_record()) zarncfg_report_unfinished_work(*run_record);

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "e2e/config_fixture.h"
+#include "kx_store_v1_fixture.h"
 
 namespace e2e {
 namespace {
@@ -46,16 +47,6 @@ std::size_t commands_in(const std::string& text) {
     if (line.find_first_not_of(" \t") != std::string::npos) ++count;
   }
   return count;
-}
-
-// The dump without the given lines (each must be there once).
-std::string without_lines(std::string dump, const std::vector<std::string>& lines) {
-  for (const auto& line : lines) {
-    const auto at = dump.find(line + "\n");
-    if (at == std::string::npos) return "missing line: " + line;
-    dump.erase(at, line.size() + 1);
-  }
-  return dump;
 }
 
 class PolicyTest : public ::testing::Test {
@@ -101,6 +92,39 @@ class PolicyTest : public ::testing::Test {
   std::string loaded(const TempHost& h, const std::string& file) {
     return kAnnouncement.at(file) + std::string(commands_in(h.read_file(file)), '.') + "\n";
   }
+  // A first configuration killed (SIGKILL) when it sets up the daemon, after
+  // its whole policy: the process id of the killed run, whose `applied`
+  // undo records the policy server holds.
+  std::string configure_killed_after_policy(const TempHost& h, std::size_t applied) {
+    if (h.sh("cp -p /opt/zarn/bin/zarnd /opt/zarn/bin/zarnd.real").exit_status != 0) return "no copy of zarnd";
+    h.write_file("/opt/zarn/bin/zarnd",
+                 "#!/bin/sh\n"
+                 "p=$PPID\n"
+                 "while [ \"$p\" -gt 1 ]; do\n"
+                 "  if [ \"$(cat /proc/$p/comm)\" = zarncfg ]; then kill -9 \"$p\"; exit 0; fi\n"
+                 "  set -- $(cat /proc/$p/stat); p=$4\n"
+                 "done\n",
+                 0755);
+    const auto killed = configure(h);
+    EXPECT_EQ(killed.exit_status, 128 + 9) << describe(killed);
+    EXPECT_EQ(h.sh("mv /opt/zarn/bin/zarnd.real /opt/zarn/bin/zarnd").exit_status, 0);
+    return pid_of_run_with(applied);
+  }
+
+  // The process id of the one run the policy server holds `records` undo
+  // records of.
+  std::string pid_of_run_with(std::size_t records) {
+    const std::string runs = kx("run list");
+    EXPECT_NE(runs.find("undo_records=" + std::to_string(records) + "\n"), std::string::npos) << runs;
+    const std::size_t at = runs.find("pid=") + 4;
+    return runs.substr(at, runs.find(' ', at) - at);
+  }
+
+  static std::string taken_back(const std::string& pid, std::size_t commands) {
+    return "ZRNCF1422W   Run " + pid + " on this host ended before it completed.\n" + "Rolling back its " +
+           std::to_string(commands) + " Varden commands. \n" + std::string(commands, '.') + "\n";
+  }
+
   std::size_t commands(const TempHost& h, std::initializer_list<const char*> files) {
     std::size_t n = 0;
     for (const char* f : files) n += commands_in(h.read_file(f));
@@ -278,10 +302,9 @@ TEST_F(PolicyTest, FailingFourthCommandRollsBackTheFirstThree) {
   EXPECT_FALSE(h.exists("/opt/zarn/etc/zarnd.conf"));
 }
 
-// A failure after the whole policy was loaded on a fresh server: every
-// command of the five files is undone.  Every ACL and user that acl_modify
-// and user_modify changed was created in the same run, so the deletes take
-// those changes with them and the store is exactly as before.
+// A failure after the whole policy was loaded on a fresh server: the policy
+// server takes every command of the five files back from its undo records,
+// and the store is exactly as before.
 TEST_F(PolicyTest, FailureAfterLoadingRollsBackEveryCommand) {
   const TempHost& h = first();
   const std::string before = dump();
@@ -320,12 +343,12 @@ TEST_F(PolicyTest, ReasonOneCountsAsAppliedAndIsRolledBack) {
 }
 
 // On a server with the product policy but without the updates, the update
-// files change ACLs that the run did not create.  acl_modify has no inverse,
-// so a roll-back leaves exactly these changes behind: u3800 removes the
-// auditors' entry and the unauthenticated entry of brevik-resource-acl, u4100
-// the administrator's user entry of brevik-admin-acl and the any-other entry
-// of brevik-login-acl.  Everything else is as before.
-TEST_F(PolicyTest, RollBackLeavesAclChangesOnSurvivingAcls) {
+// files change ACLs that the run did not create (u3800 removes the
+// auditors' entry and the unauthenticated entry of brevik-resource-acl,
+// u4100 the administrator's user entry of brevik-admin-acl and the
+// any-other entry of brevik-login-acl).  The roll-back puts every entry
+// back, so the next machine on a new branch applies the updates again.
+TEST_F(PolicyTest, RollBackRestoresAclChangesOnSurvivingAcls) {
   first().sh(std::string("rm ") + kU3800 + " " + kU4100);
   configure_ok(first());
   const std::string before = dump();
@@ -338,16 +361,183 @@ TEST_F(PolicyTest, RollBackLeavesAclChangesOnSurvivingAcls) {
   EXPECT_NE(r.out.find(kRollBack + std::string(applied, '.') + "\n" + kUnregister), std::string::npos)
       << describe(r);
   EXPECT_EQ(r.exit_status, 1);
-  const std::vector<std::string> left_behind = {
-      R"(acl_user acl="brevik-admin-acl" user="brevik-admin" perms="TArwxLS")",
-      R"(acl_group acl="brevik-resource-acl" grp="brevik-auditors" perms="Tr")",
-      R"(acl_special acl="brevik-login-acl" kind="any-other" perms="TL")",
-      R"(acl_special acl="brevik-resource-acl" kind="unauthenticated" perms="T")",
-  };
-  EXPECT_EQ(dump(), without_lines(before, left_behind));
-  EXPECT_EQ(kx("acl show brevik-resource-acl"),
-            "any-other T\ngroup brevik-admins TArwx\ngroup brevik-servers Tr\n");
-  EXPECT_EQ(kx("acl show brevik-login-acl"), "group brevik-admins TLS\n");
+  EXPECT_EQ(dump(), before);
+  EXPECT_EQ(kx("dump --undo"), before);
+
+  other.sh("rm /var/zarn/run/fail.zarnd-T");
+  const auto again = configure(other, "brevik2");
+  EXPECT_EQ(again.exit_status, 0) << describe(again);
+  EXPECT_NE(again.out.find(loaded(other, kU3800) + loaded(other, kU4100)), std::string::npos) << describe(again);
+}
+
+// A re-imaged machine, or a second machine of the same name: the policy
+// server holds the name already.  The run stops before it changes anything
+// on the server and leaves the other machine's registration alone.
+TEST_F(PolicyTest, DuplicateHostNameFailsBeforeChangingTheServer) {
+  configure_ok(first());
+  const std::string before = kx("dump --undo");
+  TempHost& twin = add_host("zarnhost");
+
+  const auto r = configure(twin);
+
+  EXPECT_EQ(r.out, kHead +
+                       "ZRNCF1420E   The Varden Policy Server already holds the registration zarnd/zarnhost for this "
+                       "host name.\nAnother machine may have the same host name. Nothing was changed on the server.\n" +
+                       kRollBack + "\n" + kFailed)
+      << describe(r);
+  EXPECT_EQ(r.exit_status, 1);
+  EXPECT_EQ(kx("dump --undo"), before);
+  EXPECT_EQ(invocations(twin).find("certbind"), std::string::npos) << invocations(twin);
+  EXPECT_NE(twin.log_text().find("ZRNCF1420E"), std::string::npos);
+}
+
+// A run killed after its whole policy: the next run with the password
+// takes back what the killed run applied, then its registration, before it
+// does anything else, and then configures the host as if nothing had been.
+TEST_F(PolicyTest, AKilledRunsPolicyIsRolledBackByTheNextRun) {
+  const TempHost& h = first();
+  const std::size_t applied = commands(h, {kOnceOnlyFile, kU3800, kU4100, kPerPolicyFile, kPerMachineFile});
+  const std::string pid = configure_killed_after_policy(h, applied);
+  const std::string runs = kx("run list");
+
+  // A run without the password leaves the policy and says what is left.
+  const auto version = h.zarncfg({"-version"});
+  EXPECT_EQ(version.exit_status, 0) << describe(version);
+  for (const char* file : {kOnceOnlyFile, kU3800, kU4100, kPerPolicyFile, kPerMachineFile}) {
+    EXPECT_NE(version.out.find("ZRNCF1400W   A run of zarncfg, process " + pid +
+                               ", ended before it completed while it applied the policy file " + file +
+                               ". A run that is given the security master password rolls back the policy commands "
+                               "it applied.\n"),
+              std::string::npos)
+        << version.out;
+  }
+  EXPECT_EQ(kx("run list"), runs);
+
+  const auto next = configure(h);
+
+  EXPECT_NE(next.out.find("Validating the information. \n" + taken_back(pid, applied) + kUnregister +
+                          "Configuring Zarn. \n"),
+            std::string::npos)
+      << describe(next);
+  // The product policy is loaded again in full: the killed run's was gone.
+  EXPECT_EQ(next.out.substr(next.out.find("Configuring Zarn. \n")),
+            "Configuring Zarn. \n" + kHead.substr(kHead.find("Configuring the ZARND daemon.")) + kFirstRunSteps.substr(kFirstRunSteps.find("Registering")) +
+                loaded(h, kOnceOnlyFile) + loaded(h, kU3800) + loaded(h, kU4100) + loaded(h, kPerPolicyFile) +
+                loaded(h, kPerMachineFile) + kTcb + kTail)
+      << describe(next);
+  EXPECT_EQ(next.exit_status, 0) << describe(next);
+  EXPECT_EQ(kx("run list"), "");
+  EXPECT_EQ(kx("user list 'zarnd/*'"), "zarnd/zarnhost\n");
+  EXPECT_NE(h.log_text().find("ZRNCF1422W"), std::string::npos);
+}
+
+// A roll-back that the policy server cuts short: the rest and the
+// registration wait in the host's run record, and the next run with the
+// password finishes them before its own steps.
+TEST_F(PolicyTest, ARollBackCutShortIsFinishedByTheNextRun) {
+  const TempHost& h = first();
+  h.write_file("/var/zarn/run/fail.zarnd-T", "3");
+  ASSERT_EQ(h.sh(std::string(kKxadmin) + "fault run_rollback zarnhost").exit_status, 0);
+  const std::size_t applied = commands(h, {kOnceOnlyFile, kU3800, kU4100, kPerPolicyFile, kPerMachineFile});
+
+  const auto failed = configure(h);
+
+  EXPECT_NE(failed.out.find("ZRNCF1327E   The ZARND daemon failed with error code 3.\n" + kRollBack + "\n" +
+                            "ZRNCF1421W   The roll back stopped with " + std::to_string(applied) +
+                            " Varden commands left.\nThe next configuration on this host with the security master "
+                            "password completes it.\n" + kFailed),
+            std::string::npos)
+      << describe(failed);
+  EXPECT_EQ(failed.out.find("ZRNCF1400W"), std::string::npos) << describe(failed);
+  const std::string pid = pid_of_run_with(applied);
+  // The registration waits too: unregistered first, the roll-back of the
+  // policy would bring the daemon's user back.
+  EXPECT_EQ(kx("user list 'zarnd/*'"), "zarnd/zarnhost\n");
+  EXPECT_NE(h.read_file("/var/zarn/run/zarncfg.run").find(" " + pid + " "), std::string::npos);
+  h.sh("rm /var/zarn/run/fail.zarnd-T");
+
+  const auto next = configure(h);
+
+  EXPECT_EQ(next.out, kHead.substr(0, kHead.find("Configuring Zarn.")) + taken_back(pid, applied) + kUnregister +
+                          kHead.substr(kHead.find("Configuring Zarn.")) + kFirstRunSteps.substr(kFirstRunSteps.find("Registering")) + loaded(h, kOnceOnlyFile) +
+                          loaded(h, kU3800) + loaded(h, kU4100) + loaded(h, kPerPolicyFile) + loaded(h, kPerMachineFile) +
+                          kTcb + kTail)
+      << describe(next);
+  EXPECT_EQ(kx("run list"), "");
+}
+
+// A killed run whose policy cannot be rolled back: the next run stops
+// before its own steps and keeps the work, the registration included, for
+// the run after it.
+TEST_F(PolicyTest, AKilledRunThatCannotBeRolledBackStopsTheNextRun) {
+  const TempHost& h = first();
+  const std::size_t applied = commands(h, {kOnceOnlyFile, kU3800, kU4100, kPerPolicyFile, kPerMachineFile});
+  const std::string pid = configure_killed_after_policy(h, applied);
+  const std::string runs = kx("run list");
+  ASSERT_EQ(h.sh(std::string(kKxadmin) + "fault run_rollback zarnhost").exit_status, 0);
+
+  const auto stopped = configure(h);
+
+  EXPECT_NE(stopped.out.find("Validating the information. \nZRNCF1422W   Run " + pid +
+                             " on this host ended before it completed.\nRolling back its " +
+                             std::to_string(applied) + " Varden commands. \n\nZRNCF1423E   The Varden commands of "
+                             "run " + pid + " could not be rolled back.\n"),
+            std::string::npos)
+      << describe(stopped);
+  EXPECT_EQ(stopped.exit_status, 1);
+  EXPECT_EQ(stopped.out.find("Configuring Zarn."), std::string::npos) << describe(stopped);
+  EXPECT_EQ(kx("run list"), runs);
+  EXPECT_EQ(kx("user list 'zarnd/*'"), "zarnd/zarnhost\n");
+
+  const auto next = configure(h);
+
+  EXPECT_EQ(next.exit_status, 0) << describe(next);
+  EXPECT_NE(next.out.find(taken_back(pid, applied) + kUnregister + "Configuring Zarn. \n"), std::string::npos)
+      << describe(next);
+  EXPECT_EQ(kx("run list"), "");
+}
+
+// The store as version 1 held it: the same policy in the tables of that
+// version, made from the current store.
+std::string version1_copy_script() {
+  std::string sql = "PRAGMA journal_mode = WAL;\n" + std::string(kxtest::VERSION_1_TABLES) +
+                    "ATTACH '/var/Varden/policy.db' AS cur;\n"
+                    "INSERT INTO meta VALUES('schema_version', '1');\n";
+  for (const char* table : {"sec_master", "objectspace", "acl", "protobj", "user", "grp", "grp_member", "acl_user",
+                            "acl_group", "acl_special", "acl_attribute", "action", "action_group",
+                            "action_group_member"}) {
+    sql += std::string("INSERT INTO \"") + table + "\" SELECT * FROM cur.\"" + table + "\";\n";
+  }
+  return sql;
+}
+
+// A policy server of the previous store version, brought up by kxadmin:
+// the policy it held is kept, and first configurations work on it, the
+// roll-back of a failed one included.
+TEST_F(PolicyTest, MigratedStoreOfThePreviousVersion) {
+  configure_ok(first());
+  const std::string before = dump();
+  first().write_file("/tmp/v1.sql", version1_copy_script());
+  const auto copied = first().sh(
+      "sqlite3 /var/Varden/v1.db < /tmp/v1.sql >/dev/null && rm -f /var/Varden/policy.db-wal /var/Varden/policy.db-shm "
+      "&& mv /var/Varden/v1.db /var/Varden/policy.db");
+  ASSERT_EQ(copied.exit_status, 0) << describe(copied);
+  const auto refused = first().sh(std::string(kKxadmin) + "dump");
+  EXPECT_EQ(refused.exit_status, 1) << describe(refused);
+
+  EXPECT_EQ(kx("migrate"), "policy store /var/Varden/policy.db migrated from version 1 to version 2\n");
+  EXPECT_EQ(dump(), before);
+
+  TempHost& failing = add_host("zarnhost2");
+  failing.write_file("/var/zarn/run/fail.zarnd-T", "3");
+  EXPECT_EQ(configure(failing, "brevik2").exit_status, 1);
+  EXPECT_EQ(kx("dump --undo"), before);
+  TempHost& second = add_host("zarnhost3");
+  const auto r = configure(second, "brevik2");
+  EXPECT_EQ(r.out, kHead + kFirstRunSteps.substr(kFirstRunSteps.find("Registering")) + loaded(second, kPerPolicyFile) + loaded(second, kPerMachineFile) + kTcb + kTail)
+      << describe(r);
+  EXPECT_NE(kx("acl show brevik-brevik2-hosts").find("user zarnd/zarnhost3 Tr\n"), std::string::npos);
+  EXPECT_EQ(kx("run list"), "");
 }
 
 // Node names where one is the start of another (node1, node10) share the

@@ -48,11 +48,11 @@ HostRun::HostRun(const std::filesystem::path& host_dir, const std::vector<std::s
     : program_(argv.front()), out_(output_file()) {
   const sys::UniqueFd null = sys::open_fd("/dev/null", O_RDONLY);
   if (!null.valid()) throw std::runtime_error("cannot open /dev/null");
-  sys::ChildSpec spec([&] { hostsim::exec_in_host(host_dir, argv, std::nullopt, "/"); });
-  spec.stdin_fd = null.get();
-  spec.stdout_fd = spec.stderr_fd = out_.get();
-  spec.close_other_fds = true;
-  child_ = sys::Child::start(spec);
+  sys::ChildSpec setup([&] { hostsim::exec_in_host(host_dir, argv, std::nullopt, "/"); });
+  setup.stdin_fd = null.get();
+  setup.stdout_fd = setup.stderr_fd = out_.get();
+  setup.close_other_fds = true;
+  child_ = sys::Child::start(setup);
   if (!child_) throw std::runtime_error("cannot start a run in the host");
 }
 

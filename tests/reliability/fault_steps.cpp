@@ -146,6 +146,8 @@ std::vector<FaultStep> first_configuration_steps(const e2e::TempHost& host) {
   steps.push_back(step(s, "write zarnd.conf (options)", fail_file("stz.zarnd.conf"), kWrite));
   steps.push_back(step(s, "kxadmin_context_createdefault", run_script(kxadmin_faults("context_createdefault", 0)),
                        "ZRNCF1352E", true));
+  steps.push_back(step(s, "kxadmin_user_list 'zarnd/zarnhost' (registered already?)",
+                       run_script(kxadmin_faults("user_list 'zarnd/zarnhost'", 0)), "ZRNCF1425E", true));
   steps.push_back(step(s, "certbind -config", fail_file("certbind-config"), "ZRNCF1304E"));
   steps.push_back(step(s, "kxadmin_objectspace_list", run_script(kxadmin_faults("objectspace_list", 0)), "", true));
   steps.push_back(step(s, "kxadmin_acl_list (brevik-exec-open)", run_script(kxadmin_faults("acl_list", 0)), "", true));
@@ -174,6 +176,8 @@ std::vector<FaultStep> first_configuration_steps(const e2e::TempHost& host) {
   add_link_steps(steps, s, linux_file_links_S);
   steps.push_back(step(s, "zarnlpadm", fail_file("zarnlpadm"), "ZRNCF1369E"));
   steps.push_back(step(s, "write zarnd.conf (state)", fail_file("stz.zarnd.conf", "2"), kWrite));
+  steps.push_back(step(s, "kxadmin_run_discard", run_script(kxadmin_faults("run_discard zarnhost", 0)), "ZRNCF1424E",
+                       true));
   return steps;
 }
 

@@ -70,7 +70,8 @@ std::string describe(const FileState& state) {
 }
 
 std::string store_dump(const e2e::TempHost& host) {
-  const auto dump = host.sh("/opt/Varden/bin/kxadmin dump");
+  // With the undo records: a failed run must leave none behind either.
+  const auto dump = host.sh("/opt/Varden/bin/kxadmin dump --undo");
   if (dump.exit_status != 0) return "<kxadmin dump failed: " + dump.err + ">";
   return dump.out;
 }

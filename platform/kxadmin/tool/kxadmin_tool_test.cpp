@@ -42,12 +42,12 @@ class ToolFixture : public ::testing::Test {
     const sys::UniqueFd in = sys::open_fd(dir.file("stdin"), O_RDONLY);
     const sys::UniqueFd out = sys::open_fd(dir.file("stdout"), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     const sys::UniqueFd err = sys::open_fd(dir.file("stderr"), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    sys::ChildSpec spec(args.front(), args);
-    spec.stdin_fd = in.get();
-    spec.stdout_fd = out.get();
-    spec.stderr_fd = err.get();
+    sys::ChildSpec setup(args.front(), args);
+    setup.stdin_fd = in.get();
+    setup.stdout_fd = out.get();
+    setup.stderr_fd = err.get();
     RunResult result;
-    std::optional<sys::Child> child = sys::Child::start(spec);
+    std::optional<sys::Child> child = sys::Child::start(setup);
     const std::optional<sys::ExitStatus> end = child ? child->wait() : std::nullopt;
     if (!end) return result;
     result.exit_status = end->code;

@@ -5,7 +5,7 @@
 // every round works on fresh files, so nothing is left from the round
 // before.  Also the memory the document holds beside the file's text.
 //
-//   stanza_bench      ($TMPDIR names another file system; /tmp otherwise)
+//   bench_stanza      ($TMPDIR names another file system; /tmp otherwise)
 #include <fcntl.h>
 #include <unistd.h>
 

@@ -11,7 +11,7 @@
 //   CPU time beside copying the file with cp and syncing the copy.
 //
 // Medians of 5 rounds.  Needs root and the staged product:
-//   ctest --test-dir BUILD -R stage_product && BUILD/bench/first_configuration_bench
+//   ctest --test-dir BUILD -R stage_product && BUILD/bench/bench_first_configuration
 // --zarncfg PATH measures that build of the program instead (the rest of
 // the host is still the staged product), to compare two builds.
 #include <sqlite3.h>
