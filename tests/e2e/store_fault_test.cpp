@@ -16,16 +16,17 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// A transaction of the test's own holding the store's table of ACLs, so
-// that a policy load stops at its first ACL command (in the branch policy),
-// after the product policy and the branch's objectspace went in.
+// A transaction of the test's own holding the store's table of ACLs against
+// writers, so that a policy load stops at its first ACL command (in the
+// branch policy), after the product policy and the branch's objectspace
+// went in.  Readers pass: a run's lookups see the table as it was.
 class AclLock {
  public:
   AclLock(const std::string& socket_dir, const std::string& database) {
     const char* const keywords[] = {"host", "user", "dbname", nullptr};
     const char* const values[] = {socket_dir.c_str(), "postgres", database.c_str(), nullptr};
     conn_ = PQconnectdbParams(keywords, values, 0);
-    held_ = PQstatus(conn_) == CONNECTION_OK && exec("BEGIN; LOCK TABLE acl IN ACCESS EXCLUSIVE MODE");
+    held_ = PQstatus(conn_) == CONNECTION_OK && exec("BEGIN; LOCK TABLE acl IN EXCLUSIVE MODE");
   }
   ~AclLock() { PQfinish(conn_); }
   AclLock(const AclLock&) = delete;
@@ -33,6 +34,14 @@ class AclLock {
 
   bool held() const { return held_; }
   void release() { (void)exec("ROLLBACK"); }  // a lock lost with a halted server is released already
+  // Ends the sessions that wait for this lock, from the server's side.
+  bool terminate_waiters() {
+    PGresult* result = PQexec(conn_, "SELECT count(*) FROM (SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
+                                     "WHERE wait_event_type = 'Lock' AND datname = current_database()) AS ended");
+    const bool ended = PQresultStatus(result) == PGRES_TUPLES_OK && std::string(PQgetvalue(result, 0, 0)) != "0";
+    PQclear(result);
+    return ended;
+  }
   // Waits until another session waits for this lock; a guard against a
   // run that never gets there only.
   bool await_waiter() {
@@ -138,16 +147,34 @@ TEST_F(StoreFaultTest, ServerStoppedDuringAPolicyLoadFailsTheRun) {
 
 // Once the server is back, the next run finishes the roll-back the server
 // cut short (the host's registration and the policy the run loaded, from
-// the store's undo records) and then configures the host.  Disabled until
-// the runs keep undo records of their policy: today that run finds the host
-// still registered (ZRNCF1304E) and unregisters it, and only the run after
-// it configures the host.
-TEST_F(StoreFaultTest, DISABLED_TheRunAfterAServerStoppedDuringAPolicyLoadCompletes) {
+// the store's undo records) and then configures the host.
+TEST_F(StoreFaultTest, TheRunAfterAServerStoppedDuringAPolicyLoadCompletes) {
   AclLock lock = lock_store();
   auto stopped = run_stopped_in_branch_policy(lock);
   ASSERT_TRUE(cluster_.halt());
   EXPECT_EQ(stopped.get().exit_status, 1);
   ASSERT_TRUE(cluster_.resume());
+
+  const auto again = host_.zarncfg(first_args());
+  EXPECT_EQ(again.exit_status, 0) << describe(again);
+  expect_one_configured_host();
+}
+
+// The server ends the run's session (as a cut connection or an
+// administrator's pg_terminate_backend would) while the server stays up:
+// the run fails cleanly, and the next run configures the host.
+TEST_F(StoreFaultTest, ConnectionCutDuringAPolicyLoadFailsTheRunAndTheNextCompletes) {
+  AclLock lock = lock_store();
+  auto stopped = run_stopped_in_branch_policy(lock);
+  ASSERT_TRUE(lock.terminate_waiters());
+  lock.release();
+  const auto r = stopped.get();
+
+  EXPECT_EQ(r.exit_status, 1) << describe(r);
+  EXPECT_EQ(r.term_signal, 0);
+  EXPECT_NE(r.out.find(kRollBack), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.substr(r.out.size() - std::min(r.out.size(), kFailed.size())), kFailed) << r.out;
+  EXPECT_FALSE(host_.exists("/opt/zarn/etc/zarnd.conf"));
 
   const auto again = host_.zarncfg(first_args());
   EXPECT_EQ(again.exit_status, 0) << describe(again);
