@@ -70,9 +70,34 @@ PgDatabase::PgDatabase(std::string socket_dir) : socket_(std::move(socket_dir)) 
 }
 
 PgDatabase::~PgDatabase() {
-  if (name_.empty()) return;
   std::string error;
-  if (auto conn = superuser(socket_, "postgres", error)) (void)run_sql(conn.get(), "DROP DATABASE " + name_ + " WITH (FORCE)", error);
+  auto conn = superuser(socket_, "postgres", error);
+  if (!conn) return;
+  for (const std::string& name : {name_, saved_}) {
+    if (!name.empty()) (void)run_sql(conn.get(), "DROP DATABASE " + name + " WITH (FORCE)", error);
+  }
+}
+
+// A database is copied from a template that no session uses.
+bool PgDatabase::save() {
+  auto conn = superuser(socket_, "postgres", error_);
+  if (!conn) return false;
+  const std::string copy = name_ + "_saved";
+  return (saved_.empty() || run_sql(conn.get(), "DROP DATABASE " + saved_ + " WITH (FORCE)", error_)) &&
+         run_sql(conn.get(), "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = '" + name_ + "'",
+                 error_) &&
+         run_sql(conn.get(), "CREATE DATABASE " + copy + " TEMPLATE " + name_ + " OWNER zarn_store", error_) &&
+         (saved_ = copy, true);
+}
+
+bool PgDatabase::restore() {
+  if (saved_.empty()) {
+    error_ = "no saved copy of " + name_;
+    return false;
+  }
+  auto conn = superuser(socket_, "postgres", error_);
+  return conn && run_sql(conn.get(), "DROP DATABASE " + name_ + " WITH (FORCE)", error_) &&
+         run_sql(conn.get(), "CREATE DATABASE " + name_ + " TEMPLATE " + saved_ + " OWNER zarn_store", error_);
 }
 
 std::string PgDatabase::uri(const std::string& user, const std::string& extra) const {

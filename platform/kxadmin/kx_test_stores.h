@@ -40,10 +40,15 @@ class PgDatabase {
   // Runs SQL as the cluster's superuser in this database; false with
   // error() when it fails.
   bool admin(const std::string& sql);
+  // Keeps a copy of the database as it is now, and puts it back (ending
+  // every session of the database first); false with error() on failure.
+  bool save();
+  bool restore();
 
  private:
   std::string socket_;
   std::string name_;
+  std::string saved_;
   std::string error_;
 };
 

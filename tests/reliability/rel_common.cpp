@@ -7,7 +7,11 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <memory>
 #include <stdexcept>
+
+#include "e2e/private_cluster.h"
+#include "e2e/site_store.h"
 
 namespace fs = std::filesystem;
 
@@ -120,8 +124,10 @@ std::string quoted(const fs::path& path) { return "'" + path.string() + "'"; }
 
 }  // namespace
 
-HostSnapshot::HostSnapshot(fs::path host_dir, std::vector<std::string> dirs, fs::path store)
-    : host_dir_(std::move(host_dir)), dirs_(std::move(dirs)), store_(std::move(store)) {
+HostSnapshot::HostSnapshot(fs::path host_dir, std::vector<std::string> dirs, fs::path store,
+                           kxtest::PgDatabase* database)
+    : host_dir_(std::move(host_dir)), dirs_(std::move(dirs)), store_(std::move(store)), database_(database) {
+  if (database_ != nullptr && !database_->save()) throw std::runtime_error("cannot save the store: " + database_->error());
   fs::create_directories(store_);
   for (const std::string& dir : dirs_) {
     const fs::path from = host_dir_ / fs::path(dir).relative_path();
@@ -137,6 +143,9 @@ HostSnapshot::~HostSnapshot() {
 }
 
 void HostSnapshot::restore() const {
+  if (database_ != nullptr && !database_->restore()) {
+    throw std::runtime_error("cannot put the store back: " + database_->error());
+  }
   for (const std::string& dir : dirs_) {
     const fs::path live = host_dir_ / fs::path(dir).relative_path();
     const fs::path saved = store_ / fs::path(dir).relative_path();
@@ -144,19 +153,47 @@ void HostSnapshot::restore() const {
   }
 }
 
-void with_fresh_host(const HostBody& body) {
+namespace {
+
+kxtest::Backend backend = kxtest::Backend::sqlite;
+// The server of a PostgreSQL store, for the whole run of the driver.
+std::unique_ptr<e2e::PrivateCluster> cluster;
+
+// A host whose store is in it, or in a database of the driver's server.
+struct StoredHost {
+  StoredHost() : site(make_site()), host(site ? site->host_options("zarnhost") : hostsim::HostOptions{}) {
+    if (site) site->point(host);
+  }
+  static std::unique_ptr<e2e::SiteStore> make_site() {
+    if (backend == kxtest::Backend::sqlite) return nullptr;
+    auto site = std::make_unique<e2e::SiteStore>(backend, cluster->socket_dir());
+    if (!site->problem().empty()) throw std::runtime_error("no store database: " + site->problem());
+    return site;
+  }
+  kxtest::PgDatabase* database() { return site ? site->database() : nullptr; }
+
+  std::unique_ptr<e2e::SiteStore> site;  // outlives the host
   e2e::TempHost host;
-  prepare_host(host);
-  const HostSnapshot fresh(host.dir(), kMutableDirs, host.dir().string() + ".fresh");
-  body(host, fresh);
+};
+
+}  // namespace
+
+kxtest::Backend store_backend() { return backend; }
+
+void with_fresh_host(const HostBody& body) {
+  StoredHost stored;
+  prepare_host(stored.host);
+  const HostSnapshot fresh(stored.host.dir(), kMutableDirs, stored.host.dir().string() + ".fresh", stored.database());
+  body(stored.host, fresh);
 }
 
 void with_configured_host(const HostBody& body) {
-  e2e::TempHost host;
-  prepare_host(host);
-  configure_first(host);
-  const HostSnapshot configured(host.dir(), kMutableDirs, host.dir().string() + ".configured");
-  body(host, configured);
+  StoredHost stored;
+  prepare_host(stored.host);
+  configure_first(stored.host);
+  const HostSnapshot configured(stored.host.dir(), kMutableDirs, stored.host.dir().string() + ".configured",
+                                stored.database());
+  body(stored.host, configured);
 }
 
 long count_option(int argc, char** argv, std::string_view name, long fallback) {
@@ -166,10 +203,32 @@ long count_option(int argc, char** argv, std::string_view name, long fallback) {
   return fallback;
 }
 
+namespace {
+
+void choose_backend(int argc, char** argv) {
+  for (int i = 1; i + 1 < argc; ++i) {
+    if (std::string_view(argv[i]) != "--backend") continue;
+    const std::string_view value = argv[i + 1];
+    if (value == "postgresql") {
+      backend = kxtest::Backend::postgresql;
+    } else if (value != "sqlite") {
+      throw std::runtime_error("--backend takes sqlite or postgresql");
+    }
+  }
+  if (backend != kxtest::Backend::postgresql) return;
+  cluster = std::make_unique<e2e::PrivateCluster>();
+  if (!cluster->started()) throw std::runtime_error("cannot start a PostgreSQL cluster");
+}
+
+}  // namespace
+
 int run_driver(int argc, char** argv, const char* name, long default_runs, int (*run)(long, unsigned long)) {
   try {
-    return run(count_option(argc, argv, "--runs", default_runs),
-               static_cast<unsigned long>(count_option(argc, argv, "--seed", 1)));
+    choose_backend(argc, argv);
+    const int status = run(count_option(argc, argv, "--runs", default_runs),
+                           static_cast<unsigned long>(count_option(argc, argv, "--seed", 1)));
+    cluster.reset();
+    return status;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "%s: %s\n", name, e.what());
     return 2;

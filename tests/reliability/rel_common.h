@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "e2e/host_fixture.h"
+#include "kx_test_stores.h"
 
 namespace rel {
 
@@ -60,7 +61,10 @@ std::set<std::string> list_tree(const std::filesystem::path& host_dir, const std
 // run, so that one host serves many runs.
 class HostSnapshot {
  public:
-  HostSnapshot(std::filesystem::path host_dir, std::vector<std::string> dirs, std::filesystem::path store);
+  // `database`: a store on a PostgreSQL server, saved and put back with
+  // the directories; null when the store is a file in the host.
+  HostSnapshot(std::filesystem::path host_dir, std::vector<std::string> dirs, std::filesystem::path store,
+               kxtest::PgDatabase* database = nullptr);
   ~HostSnapshot();
   HostSnapshot(const HostSnapshot&) = delete;
   HostSnapshot& operator=(const HostSnapshot&) = delete;
@@ -71,10 +75,16 @@ class HostSnapshot {
   std::filesystem::path host_dir_;
   std::vector<std::string> dirs_;
   std::filesystem::path store_;
+  kxtest::PgDatabase* database_;
 };
 
 // Every directory a configuration run may change.
 extern const std::vector<std::string> kMutableDirs;
+
+// The backend of the hosts' policy store: a file in the host (the
+// default), or a database on a PostgreSQL server of the driver's own
+// ("--backend postgresql").
+kxtest::Backend store_backend();
 
 // Calls `body` with a host ready for a first configuration, or configured
 // already, and the snapshot that puts the host back before each run.
@@ -85,8 +95,8 @@ void with_configured_host(const HostBody& body);
 // The value of "--name N" on the command line, else `fallback`.
 long count_option(int argc, char** argv, std::string_view name, long fallback);
 
-// The whole main of a driver that takes "--runs N --seed S": calls
-// run(N, S), and reports an exception on standard error with exit status 2.
+// The whole main of a driver that takes "--runs N --seed S" and
+// "--backend sqlite|postgresql": calls run(N, S), and reports an exception on standard error with exit status 2.
 int run_driver(int argc, char** argv, const char* name, long default_runs, int (*run)(long, unsigned long));
 
 // "N passed, M failed" with a label.
