@@ -78,8 +78,9 @@ class Backend {
 };
 
 // Opens the existing store at `location` (for SQLite, the path of its
-// file); none and the reason in `error` when it cannot.
-std::unique_ptr<Backend> open_backend(const std::string& location, std::string& error);
+// file); none and the reason in `error` when it cannot.  A read-only
+// backend refuses every change the database would make.
+std::unique_ptr<Backend> open_backend(const std::string& location, std::string& error, bool read_only = false);
 
 // Makes an empty store location with no tables yet.  An existing store is
 // replaced only when `replace` is set; otherwise `exists` is set and none

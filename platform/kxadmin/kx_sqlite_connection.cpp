@@ -49,11 +49,13 @@ std::string error_of(sqlite3* db, int rc) { return db != nullptr ? sqlite3_errms
 
 }  // namespace
 
-std::optional<SqliteConnection> SqliteConnection::connect(const std::string& path, std::string& error) {
+std::optional<SqliteConnection> SqliteConnection::connect(const std::string& path, std::string& error,
+                                                          bool read_only) {
   sqlite3* raw = nullptr;
   // A connection belongs to one store object, used by one thread at a time,
   // so SQLite need not lock it around every call.
-  const int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+  const int access = read_only ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+  const int rc = sqlite3_open_v2(path.c_str(), &raw, access | SQLITE_OPEN_NOMUTEX, nullptr);
   // sqlite hands back a handle even on failure; it carries the reason.
   SqliteConnection conn(path, raw);
   if (rc != SQLITE_OK) {
@@ -68,8 +70,8 @@ std::optional<SqliteConnection> SqliteConnection::connect(const std::string& pat
   return conn;
 }
 
-std::optional<SqliteConnection> SqliteConnection::open(const std::string& path, std::string& error) {
-  return connect(path, error);
+std::optional<SqliteConnection> SqliteConnection::open(const std::string& path, std::string& error, bool read_only) {
+  return connect(path, error, read_only);
 }
 
 std::optional<SqliteConnection> SqliteConnection::create(const std::string& path, bool replace, bool& exists,
