@@ -130,7 +130,7 @@ TEST_F(FaultTest, ReadOnlyContextNeitherUsesFaultsNorChangesTheStore) {
   ASSERT_EQ(kxadmin_acl_create(ctx.get(), "a", rsp), 1);
   inject({"acl_list", std::nullopt, 0x77, 0, 1});
   kxadmin_context_t look;
-  ASSERT_EQ(kxadmin_context_createreadonly("sec_master", SEC_MASTER_PWD, look, rsp), 1);
+  ASSERT_EQ(kxadmin_context_createreadonly("sec_master", kxtest::SEC_MASTER_PWD, look, rsp), 1);
   unsigned long count = 0;
   std::vector<std::string> names;
   EXPECT_EQ(kxadmin_acl_list(look.get(), count, names, rsp), 1);
