@@ -1,6 +1,11 @@
 #include "zarnctl_status.h"
 
+#include <regex>
+#include <set>
+
 #include <gtest/gtest.h>
+
+#include "zarnctl_status_keys.h"
 
 namespace {
 
@@ -36,17 +41,33 @@ TEST_P(LastRunFromLog, TellsOutcomeAndCause) {
 INSTANTIATE_TEST_SUITE_P(Cases, LastRunFromLog, testing::ValuesIn(kCases),
                          [](const testing::TestParamInfo<LogCase>& info) { return std::string(info.param.name); });
 
-// Every documented key is there, with null for what is unknown.
-TEST(StatusJson, HasEveryKey) {
+// The JSON's paths: every member, objects' members dotted.
+void collect_paths(const nlohmann::json& json, const std::string& prefix, std::set<std::string>& paths) {
+  for (const auto& [key, value] : json.items()) {
+    const std::string path = prefix.empty() ? key : prefix + "." + key;
+    paths.insert(path);
+    if (value.is_object()) collect_paths(value, path, paths);
+  }
+}
+
+// The manual page documents exactly the keys the JSON has.
+TEST(StatusJson, HasEveryDocumentedKeyAndNoOther) {
   HostStatus status;
   status.configured = true;
   status.branch = "brevik1";
   status.unfinished_run = UnfinishedRun{"zarnhost", 42, 1700000000, false};
   const nlohmann::json json = status_json(status);
-  for (const char* key : {"configured", "branch", "suffix", "registered_name", "autostart_links", "zarnd",
-                          "log_router", "last_run", "unfinished_run", "unfinished_work", "run_in_progress"}) {
-    EXPECT_TRUE(json.contains(key)) << key;
+  std::set<std::string> paths;
+  collect_paths(json, "", paths);
+  std::set<std::string> documented;
+  for (const StatusKey& row : kStatusKeys) documented.insert(std::string(row.key));
+  for (const std::string& path : paths) {
+    const auto pointer = nlohmann::json::json_pointer("/" + std::regex_replace(path, std::regex("\\."), "/"));
+    if (!json.at(pointer).is_object() || path == "unfinished_run") {
+      EXPECT_TRUE(documented.count(path)) << path;
+    }
   }
+  for (const std::string& key : documented) EXPECT_TRUE(paths.count(key)) << key;
   EXPECT_EQ(json["branch"], "brevik1");
   EXPECT_TRUE(json["suffix"].is_null());
   EXPECT_EQ(json["last_run"]["outcome"], "none");
