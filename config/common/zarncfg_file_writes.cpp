@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "sys_fd.h"
 #include "zarncfg_process.h"
@@ -32,6 +33,13 @@ void DiskFileWrites::remove(const std::string& path) { (void)unlink(path.c_str()
 
 void DiskFileWrites::set_owner_and_mode(const std::string& path, uid_t owner, gid_t group, mode_t mode) {
   zarncfg_set_owner_and_mode(path, owner, group, mode);
+}
+
+sys::UniqueFd DiskFileWrites::scratch_file(const std::string& name_template, std::string& path) {
+  std::string name = name_template;
+  sys::UniqueFd file(mkostemp(name.data(), O_CLOEXEC));
+  if (file.valid()) path = name;
+  return file;
 }
 
 FileWrites& current_file_writes() {

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "stanza_file.h"
+#include "sys_fd.h"
 
 class FileWrites {
  public:
@@ -30,6 +31,10 @@ class FileWrites {
   virtual void remove(const std::string& path) = 0;
   // Never through a link (see zarncfg_set_owner_and_mode).
   virtual void set_owner_and_mode(const std::string& path, uid_t owner, gid_t group, mode_t mode) = 0;
+  // A new scratch file, open for writing, for a password or a command's
+  // output: on disk made with mkstemp from `name_template` (mode 0600);
+  // `path` is the name to read it by.  Invalid when it cannot be made.
+  [[nodiscard]] virtual sys::UniqueFd scratch_file(const std::string& name_template, std::string& path) = 0;
 };
 
 class DiskFileWrites final : public FileWrites {
@@ -40,6 +45,7 @@ class DiskFileWrites final : public FileWrites {
   [[nodiscard]] bool rename(const std::string& from, const std::string& to) override;
   void remove(const std::string& path) override;
   void set_owner_and_mode(const std::string& path, uid_t owner, gid_t group, mode_t mode) override;
+  [[nodiscard]] sys::UniqueFd scratch_file(const std::string& name_template, std::string& path) override;
 };
 
 // The writer of the innermost FileWritesScope, else a DiskFileWrites.

@@ -1,5 +1,6 @@
 #include "zarnctl_file_view.h"
 
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -76,6 +77,12 @@ bool FileView::rename(const std::string& from, const std::string& to) {
 void FileView::remove(const std::string& path) {
   now(path) = PathState{};
   moved_from_.erase(path);
+}
+
+sys::UniqueFd FileView::scratch_file(const std::string& /*name_template*/, std::string& path) {
+  sys::UniqueFd file(::memfd_create("zarnctl-scratch", MFD_CLOEXEC));
+  if (file.valid()) path = "/proc/self/fd/" + std::to_string(file.get());
+  return file;
 }
 
 void FileView::make_link(const std::string& link, const std::string& target) {

@@ -36,6 +36,9 @@ class FileView final : public FileWrites {
   void remove(const std::string& path) override;
   // Owners and modes are not part of what a plan shows.
   void set_owner_and_mode(const std::string&, uid_t, gid_t, mode_t) override {}
+  // A memory file, named by its descriptor: a plan makes no file on disk,
+  // not even one it would remove again.
+  [[nodiscard]] sys::UniqueFd scratch_file(const std::string& name_template, std::string& path) override;
 
   // What the commands a plan records would do to files.
   void make_link(const std::string& link, const std::string& target);

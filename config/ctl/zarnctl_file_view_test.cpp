@@ -81,4 +81,15 @@ TEST_F(FileViewTest, RenamesLinksAndRemovalsAreShownOnceAndNeverDone) {
   EXPECT_EQ(changes[4].moved_from, at("msg.log"));
 }
 
+// Scratch files of a plan are readable by their name and never on disk.
+TEST_F(FileViewTest, ScratchFilesStayInMemory) {
+  std::string path;
+  const sys::UniqueFd file = view_.scratch_file(at("pw.XXXXXX"), path);
+  ASSERT_TRUE(file.valid());
+  ASSERT_TRUE(sys::write_all(file.get(), "secret\n"));
+  EXPECT_EQ(read_path_state(path).text, "secret\n");
+  EXPECT_EQ(snapshot(), "");
+  EXPECT_TRUE(view_.changes().empty());
+}
+
 }  // namespace
