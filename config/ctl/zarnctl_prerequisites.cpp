@@ -14,12 +14,26 @@
 #include "zarncfg_config_autostart.h"
 #include "zarncfg_host_path.h"
 #include "zarncfg_kxcommon.h"
+#include "zarncfg_run_record.h"
 #include "zarncfg_runtime.h"
 #include "zarncfg_svc.h"
 
 namespace {
 
 bool exists(const std::string& path) { return access(zarncfg_host_path(path).c_str(), F_OK) == 0; }
+
+// What a killed run left, the next run puts right before its own steps.
+int check_killed_run() {
+  RunRecord record;
+  if (zarncfg_read_run_record(record) == RecordOnDisk::none) return 0;
+  long pid = record.tag.pid;
+  for (const UnfinishedWork& work : record.unfinished) {
+    if (!work.empty() && pid == 0) pid = work.tag.pid;
+  }
+  if (pid == 0) return 0;
+  vd_printf(msg_id(1444), static_cast<int>(pid));
+  return 1;
+}
 
 int check_runtime() {
   vd_msgid_t status = 0;
@@ -134,6 +148,6 @@ std::vector<std::string_view> zarnctl_links_to_create(const ConfigRecord& record
 }
 
 int zarnctl_check_prerequisites(const ConfigRecord& record, const PlanInputs& inputs) {
-  return check_runtime() + check_links(record) + check_certificate(inputs) + check_store(record) +
-         check_backup_space();
+  return check_killed_run() + check_runtime() + check_links(record) + check_certificate(inputs) +
+         check_store(record) + check_backup_space();
 }

@@ -256,6 +256,7 @@ constexpr vd_msg_entry kCatalog[] = {
     {msg_id(1441), "ZRNCF1441E   The certificate file %s cannot be read: %s.\n"},
     {msg_id(1442), "ZRNCF1442E   The folder %s has %ld bytes free; the backups of the configuration files need %ld.\n"},
     {msg_id(1443), "ZRNCF1443E   The security master password was not given. A plan does not prompt for it.\n"},
+    {msg_id(1444), "ZRNCF1444E   A run of zarncfg, process %d, ended before it completed. What the next run puts right first is not part of a plan: run zarncfg to finish it, with the security master password where that run registered the host or applied policy, then plan again.\n"},
     {msg_id(2302), "ZRNCF2302E   Directory %s could not be opened. \n"},
     {msg_id(2303), "ZRNCF2303E   File %s could not be opened. \n"},
     {msg_id(2304), "ZRNCF2304E   Temporary file %s could not be created. \n"},

@@ -248,6 +248,11 @@ TEST_F(ZarnctlTest, StatusAfterAKilledRunTellsALiveRunFromADeadOne) {
   EXPECT_EQ(s["unfinished_run"]["pid"], pid);
   EXPECT_EQ(s["unfinished_run"]["live"], false);
   EXPECT_TRUE(s["run_in_progress"].is_null());
+  const auto plan_after = zarnctl({"plan"});
+  EXPECT_EQ(plan_after.exit_status, 1);
+  EXPECT_NE(plan_after.out.find("ZRNCF1444E   A run of zarncfg, process " + std::to_string(pid) + ", ended"),
+            std::string::npos)
+      << plan_after.out;
 
   // The next run finishes what the killed one left.
   EXPECT_EQ(zarncfg({"-version"}).exit_status, 0);
