@@ -2,33 +2,32 @@
 
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
-namespace {
+#include "sys_fd.h"
 
-std::string contents_of(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+std::string regular_file_text(const std::string& path) {
+  // O_NONBLOCK and the check: a FIFO or device must not block or be consumed.
+  const sys::UniqueFd file = sys::open_fd(path, O_RDONLY | O_NONBLOCK | O_NOCTTY);
+  struct stat info {};
+  std::string text;
+  if (!file.valid() || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return text;
+  if (!sys::read_all(file.get(), text)) text.clear();
+  return text;
 }
-
-}  // namespace
 
 PathState read_path_state(const std::string& path) {
   struct stat info {};
   if (::lstat(path.c_str(), &info) != 0) return {};
   if (S_ISLNK(info.st_mode)) {
     std::error_code ignored;
-    return {PathState::Kind::link, contents_of(path), std::filesystem::read_symlink(path, ignored).string()};
+    return {PathState::Kind::link, regular_file_text(path), std::filesystem::read_symlink(path, ignored).string()};
   }
-  // Only regular files are read: a FIFO or device must not block or be consumed.
-  return {PathState::Kind::file, S_ISREG(info.st_mode) ? contents_of(path) : "", ""};
+  return {PathState::Kind::file, regular_file_text(path), ""};
 }
 
 PathState& FileView::now(const std::string& path) {

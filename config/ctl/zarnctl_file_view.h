@@ -59,3 +59,6 @@ class FileView final : public FileWrites {
 
 // What is at the path on disk; a link's text is its target's contents.
 PathState read_path_state(const std::string& path);
+// The contents of the regular file at the path (links followed); empty for
+// anything else or when it cannot be read.
+std::string regular_file_text(const std::string& path);

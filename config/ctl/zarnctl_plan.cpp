@@ -172,13 +172,26 @@ bool print_policy(const PolicyPreview& policy) {
   return any;
 }
 
-int report(const FileView& view, const PlanRunner& runner, const Outcome& outcome, const PolicyPreview& policy) {
+// The log router's steps run before the configuration and are not part of
+// a plan; a plan says so rather than leave them out unnoticed.
+bool print_not_shown(const ConfigRecord& record) {
+  const bool asked = record[IDX_LRD_CONFIG].has(CFG_SET) || record[IDX_LRD_LOGS].has(CFG_SET) ||
+                     record[IDX_LRD_LOG_ENTRIES].has(CFG_SET);
+  if (!asked) return false;
+  print_section("Not shown");
+  std::printf("the steps of the log router daemon (-lrd_config, -lrd_logs, -lrd_log_entries)\n");
+  return true;
+}
+
+int report(const ConfigRecord& record, const FileView& view, const PlanRunner& runner, const Outcome& outcome,
+           const PolicyPreview& policy) {
   const std::vector<PathChange> changes = view.changes();
   bool changed = print_files(changes);
   changed = print_links(changes) || changed;
   changed = print_commands(runner.commands()) || changed;
   changed = print_registration(outcome.registers) || changed;
   changed = print_policy(policy) || changed;
+  changed = print_not_shown(record) || changed;
   if (!changed) std::printf("Nothing would change.\n");
   return changed ? PLAN_CHANGES : PLAN_NO_CHANGE;
 }
@@ -190,7 +203,7 @@ int zarnctl_plan(std::vector<std::string> args) {
   if (!zarncfg_share_host_lock(status)) return PLAN_PROBLEMS;
   PlanInputs inputs;
   inputs.start_directory = current_directory();
-  // As a run: its commands' scratch files are made in the work folder.
+  // As in a run: a relative response file is looked for here first.
   (void)::chdir(ZARNCFG_WORK_DIR);
   FileView view;
   const FileWritesScope file_scope(view);
@@ -209,5 +222,5 @@ int zarnctl_plan(std::vector<std::string> args) {
     std::fputs(outcome.said.c_str(), stdout);
     return PLAN_PROBLEMS;
   }
-  return report(view, runner, outcome, policy);
+  return report(record, view, runner, outcome, policy);
 }

@@ -5,7 +5,6 @@
 #include <array>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <regex>
 #include <span>
 #include <sstream>
@@ -18,6 +17,7 @@
 #include "zarncfg_run_record.h"
 #include "zarncfg_sniff.h"
 #include "zarncfg_svc.h"
+#include "zarnctl_file_view.h"
 
 namespace {
 
@@ -25,13 +25,6 @@ constexpr std::string_view kBegun = " has begun.\n";
 constexpr std::string_view kRunEnd = "=============================\n";
 constexpr std::string_view kSucceeded = "The configuration process completed successfully.";
 constexpr std::string_view kFailedCode = "ZRNCF0021E";
-
-std::string file_text(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 std::optional<std::string> value_of(const ConfigEntry& entry) {
   if (!entry.has(CFG_CURRENT) || !entry.value) return std::nullopt;
@@ -168,7 +161,7 @@ bool zarnctl_read_status(HostStatus& status) {
   brv_daemon_ping(1, pid, ping);
   if (ping == 0) status.zarnd_pid = pid;
   status.log_router_configured = is_lrd_configured(record);
-  status.last_run = parse_last_run(file_text(zarncfg_host_path(ZARNCFG_LOG_FILE)));
+  status.last_run = parse_last_run(regular_file_text(zarncfg_host_path(ZARNCFG_LOG_FILE)));
   long holder = 0;
   if (zarncfg_host_lock_held(holder)) status.lock_holder = holder;
   read_run_record(status);

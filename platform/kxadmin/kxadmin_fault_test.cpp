@@ -136,6 +136,7 @@ TEST_F(FaultTest, ReadOnlyContextNeitherUsesFaultsNorChangesTheStore) {
   EXPECT_EQ(kxadmin_acl_list(look.get(), count, names, rsp), 1);
   EXPECT_EQ(names, std::vector<std::string>{"a"});
   EXPECT_EQ(kxadmin_acl_create(look.get(), "b", rsp), 0);
+  EXPECT_EQ(code(), kx::CODE_STORE_ERROR);
   EXPECT_EQ(kxadmin_acl_list(ctx.get(), count, names, rsp), 0);
   EXPECT_EQ(code(), 0x77u);
   EXPECT_EQ(acls(), std::vector<std::string>{"a"});

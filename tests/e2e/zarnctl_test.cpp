@@ -142,6 +142,15 @@ TEST_F(ZarnctlTest, PlanOfAConfiguredHostWithNothingNewShowsOnlyItsCommands) {
   EXPECT_EQ(host_snapshot(), before);
 }
 
+TEST_F(ZarnctlTest, PlanSaysThatTheLogRoutersStepsAreNotShown) {
+  configure_first();
+  const auto plan = zarnctl({"plan", "-lrd_config", "on", "-sec_master_pwd", kPwd});
+  EXPECT_EQ(plan.exit_status, 2) << describe(plan);
+  EXPECT_EQ(sections_of(plan.out)["Not shown"],
+            std::vector<std::string>{"the steps of the log router daemon (-lrd_config, -lrd_logs, -lrd_log_entries)"});
+  EXPECT_FALSE(host().exists("/opt/zarn/etc/zarnlrd.conf"));
+}
+
 TEST_F(ZarnctlTest, PlanReportsEveryMissingPrerequisiteAtOnce) {
   sh("rmdir /etc/rc.d/rc3.d && rm /opt/Varden/etc/vd.conf " + std::string(kCert));
   const std::string before = host_snapshot();
