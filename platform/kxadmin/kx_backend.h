@@ -79,7 +79,7 @@ class Backend {
 
 // Opens the existing store at `location` (for SQLite, the path of its
 // file); none and the reason in `error` when it cannot.  A read-only
-// backend refuses every change the database would make.
+// backend refuses every change to the store's contents.
 std::unique_ptr<Backend> open_backend(const std::string& location, std::string& error, bool read_only = false);
 
 // Makes an empty store location with no tables yet.  An existing store is

@@ -54,8 +54,7 @@ std::optional<SqliteConnection> SqliteConnection::connect(const std::string& pat
   sqlite3* raw = nullptr;
   // A connection belongs to one store object, used by one thread at a time,
   // so SQLite need not lock it around every call.
-  const int access = read_only ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
-  const int rc = sqlite3_open_v2(path.c_str(), &raw, access | SQLITE_OPEN_NOMUTEX, nullptr);
+  const int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
   // sqlite hands back a handle even on failure; it carries the reason.
   SqliteConnection conn(path, raw);
   if (rc != SQLITE_OK) {
@@ -63,7 +62,12 @@ std::optional<SqliteConnection> SqliteConnection::connect(const std::string& pat
     return std::nullopt;
   }
   sqlite3_extended_result_codes(raw, 1);
-  if (sqlite3_exec(raw, CONNECTION_SETTINGS, nullptr, nullptr, nullptr) != SQLITE_OK) {
+  // A connection opened with SQLITE_OPEN_READONLY could not remove the WAL
+  // files it made when it closes, and would leave them behind; this one
+  // refuses every change instead, and the last connection to close still
+  // removes them, so a look leaves the store's folder as it was.
+  const std::string settings = std::string(CONNECTION_SETTINGS) + (read_only ? " PRAGMA query_only = ON;" : "");
+  if (sqlite3_exec(raw, settings.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
     error = sqlite3_errmsg(raw);
     return std::nullopt;
   }

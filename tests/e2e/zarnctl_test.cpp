@@ -80,7 +80,8 @@ class ZarnctlTest : public ConfigTest {
   }
   // Everything a run may touch, to show that a plan touched none of it.
   std::string host_snapshot() {
-    return tree_snapshot(host(), {"/opt/zarn", "/opt/Varden", "/var/zarn", "/etc", "/tmp", "/root"}) + store_dump();
+    return tree_snapshot(host(), {"/opt/zarn", "/opt/Varden", "/var/zarn", "/var/Varden", "/etc", "/tmp", "/root"}) +
+           store_dump();
   }
 };
 
