@@ -128,6 +128,18 @@ TEST_F(ZarnctlTest, PlanPredictsTheFirstConfigurationAndChangesNothing) {
 
 // Such a run writes the same files and makes the same links again, and it
 // applies the login policy again: only that command remains to be shown.
+// A fault injected for the next run stays for that run: the plan's look at
+// the store uses none of them up.
+TEST_F(ZarnctlTest, PlanLeavesInjectedFaultsForTheRun) {
+  ASSERT_EQ(sh("/opt/Varden/bin/kxadmin fault objectspace_list").exit_status, 0);
+  ASSERT_EQ(sh("/opt/Varden/bin/kxadmin fault user_list").exit_status, 0);
+  const std::string faults = sh("/opt/Varden/bin/kxadmin fault list").out;
+  const auto plan = zarnctl({"plan", "-ldap_ssl_cacert", kCert, "-branch", "brevik1", "-suffix", "o=zarn",
+                             "-sec_master_pwd", kPwd});
+  EXPECT_EQ(plan.exit_status, 2) << describe(plan);
+  EXPECT_EQ(sh("/opt/Varden/bin/kxadmin fault list").out, faults);
+}
+
 TEST_F(ZarnctlTest, PlanOfAConfiguredHostWithNothingNewShowsOnlyItsCommands) {
   configure_first();
   const std::string before = host_snapshot();
