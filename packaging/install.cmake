@@ -1,7 +1,8 @@
 # Where the administrator's files go.  The package takes component zarncfg;
 # kxadmin's page goes with kxadmin, which is not part of the product, so a
 # plain install leaves it out.
-install(FILES ${ZARN_DOC_DIR}/zarncfg.8.gz DESTINATION /usr/share/man/man8 COMPONENT zarncfg)
+install(FILES ${ZARN_DOC_DIR}/zarncfg.8.gz ${ZARN_DOC_DIR}/zarnctl.8.gz DESTINATION /usr/share/man/man8
+        COMPONENT zarncfg)
 install(FILES ${ZARN_DOC_DIR}/kxadmin.8.gz DESTINATION /opt/Varden/share/man/man8 COMPONENT hostsim
         EXCLUDE_FROM_ALL)
 # Where bash-completion looks for the completion of a command by its name.

@@ -73,4 +73,24 @@ UniqueFd lock_file(const std::string& path, pid_t& holder, std::string& why) {
   return fd;
 }
 
+UniqueFd share_lock_file(const std::string& path, bool& held, pid_t& holder, std::string& why) {
+  held = false;
+  holder = 0;
+  why.clear();
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY));
+  if (!fd.valid() && errno == ENOENT) return UniqueFd();
+  if (!fd.valid()) return refused(why, "open");
+  int locked;
+  do {
+    locked = ::flock(fd.get(), LOCK_SH | LOCK_NB);
+  } while (locked != 0 && errno == EINTR);
+  if (locked != 0 && errno == EWOULDBLOCK) {
+    held = true;
+    holder = read_holder(fd.get());
+    return UniqueFd();
+  }
+  if (locked != 0) return refused(why, "flock");
+  return fd;
+}
+
 }  // namespace sys

@@ -23,4 +23,13 @@ namespace sys {
 // empty; on any other failure `why` names the step and the reason.
 [[nodiscard]] UniqueFd lock_file(const std::string& path, pid_t& holder, std::string& why);
 
+// Takes the same lock shared, without waiting, for a process that only
+// looks at the host: no holder of the exclusive lock can begin while it is
+// held.  Nothing is created or written, and the descriptor is close-on-exec.
+// A missing file gives an invalid result with `held` false and `why` empty
+// (no run has ever held it); a lock held by a run gives an invalid result
+// with `held` true and `holder` its process id (0 when unknown); any other
+// failure names the step in `why`.
+[[nodiscard]] UniqueFd share_lock_file(const std::string& path, bool& held, pid_t& holder, std::string& why);
+
 }  // namespace sys

@@ -72,6 +72,31 @@ TEST_F(SysLock, SecondTakerIsRefusedAndToldTheHoldersId) {
   EXPECT_EQ(pid, ::getpid());
 }
 
+// A looker shares the lock: it never creates the file, sees who holds it,
+// and keeps a taker out while it looks.
+TEST_F(SysLock, SharedLockKeepsTakersOutAndSeesTheHolder) {
+  bool held = true;
+  EXPECT_FALSE(share_lock_file(lock_, held, holder_pid_, why_).valid());
+  EXPECT_FALSE(held);
+  EXPECT_EQ(why_, "");
+  EXPECT_FALSE(fs::exists(lock_));
+
+  Pipe ready, release;
+  ASSERT_TRUE(make_pipe(ready) && make_pipe(release));
+  std::optional<Child> first = holder(ready, release, false);
+  ASSERT_TRUE(first);
+  EXPECT_FALSE(share_lock_file(lock_, held, holder_pid_, why_).valid());
+  EXPECT_TRUE(held);
+  EXPECT_EQ(holder_pid_, first->pid());
+  ASSERT_TRUE(write_all(release.write_end.get(), "x"));
+  EXPECT_EQ(first->wait()->code, 0);
+
+  const UniqueFd looking = share_lock_file(lock_, held, holder_pid_, why_);
+  ASSERT_TRUE(looking.valid()) << why_;
+  EXPECT_FALSE(lock_file(lock_, holder_pid_, why_).valid());
+  EXPECT_EQ(why_, "");
+}
+
 TEST_F(SysLock, ChildrenOfAKilledHolderKeepTheLock) {
   Pipe ready, release;
   ASSERT_TRUE(make_pipe(ready) && make_pipe(release));

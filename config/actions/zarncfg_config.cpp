@@ -11,6 +11,7 @@
 #include "zarncfg_config_autostart.h"
 #include "zarncfg_config_register.h"
 #include "zarncfg_config_stanza.h"
+#include "zarncfg_file_writes.h"
 #include "zarncfg_host_path.h"
 #include "zarncfg_interrupt.h"
 #include "zarncfg_kxcommon.h"
@@ -28,8 +29,8 @@ bool exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
 // The name the file is worked on under: its ".bak" name once moved aside.
 std::string move_aside(const std::string& path) {
   const std::string bak = path + ".bak";
-  std::remove(bak.c_str());
-  if (std::rename(path.c_str(), bak.c_str()) != 0) {
+  current_file_writes().remove(bak);
+  if (!current_file_writes().rename(path, bak)) {
     log_error(msg_id(1337), path, bak);
     return path;
   }
@@ -49,11 +50,11 @@ void zarncfg_change_file_attributes(std::span<const std::string_view> paths, con
   if (status != 0) return;
   for (std::string_view listed : paths) {
     const std::string path(listed);
-    if (!exists(path)) {
+    if (!current_file_writes().exists(path)) {
       log_warning(msg_id(20), path);
       continue;
     }
-    zarncfg_set_owner_and_mode(move_aside_first ? move_aside(path) : path, uid, gid, mode);
+    current_file_writes().set_owner_and_mode(move_aside_first ? move_aside(path) : path, uid, gid, mode);
   }
 }
 

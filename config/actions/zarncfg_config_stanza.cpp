@@ -8,21 +8,13 @@
 
 #include <string_view>
 
-#include "sys_fd.h"
+#include "zarncfg_file_writes.h"
 #include "zarncfg_host_path.h"
 #include "zarncfg_svc.h"
 
-void zarncfg_create_file(const std::string& path, vd_msgid_t&) {
-  FunctionTrace scope("zarncfg_create_file");
-  // A failure shows up when the stanza library opens the file.
-  (void)sys::open_fd(path, O_RDWR | O_CREAT | O_APPEND, 0660);
-}
-
 std::unique_ptr<StanzaFile> zarncfg_create_stanza(const std::string& path, vd_msgid_t& status) {
   FunctionTrace scope("zarncfg_create_stanza");
-  const std::string on_disk = zarncfg_host_path(path);
-  zarncfg_create_file(on_disk, status);
-  auto file = stzFileOpen(on_disk, STZ_MODE_UPDATE, status);
+  auto file = current_file_writes().open_stanza(zarncfg_host_path(path), status);
   if (!file || status != 0) {
     print_and_log_error(msg_id(1305), status);
     status = msg_id(1305);
@@ -32,7 +24,7 @@ std::unique_ptr<StanzaFile> zarncfg_create_stanza(const std::string& path, vd_ms
 }
 
 bool zarncfg_close_stanza(std::unique_ptr<StanzaFile> file, vd_msgid_t& status) {
-  const int code = stzFileClose(std::move(file));
+  const int code = current_file_writes().close_stanza(std::move(file));
   if (code == 0) return true;
   // The library keeps the file as it was; its text says why.
   log_free_text(stzErrorText(static_cast<vd_status_t>(code)));

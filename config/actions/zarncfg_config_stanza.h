@@ -9,7 +9,6 @@
 #include "zarncfg_record.h"
 
 // Makes sure the file exists (created empty when absent); never fails.
-void zarncfg_create_file(const std::string& path, vd_msgid_t& status);
 // The file opened for update, created first when absent; none with
 // ZRNCF1305E when it cannot be opened.
 std::unique_ptr<StanzaFile> zarncfg_create_stanza(const std::string& path, vd_msgid_t& status);

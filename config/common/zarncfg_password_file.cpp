@@ -12,18 +12,15 @@
 #include <cerrno>
 #include <vector>
 
+#include "zarncfg_file_writes.h"
 #include "zarncfg_svc.h"
 
 PasswordFile::PasswordFile(vd_msgid_t& status, std::string name_template) {
-  std::vector<char> name(name_template.begin(), name_template.end());
-  name.push_back('\0');
-  fd_.reset(mkostemp(name.data(), O_CLOEXEC));
+  fd_ = current_file_writes().scratch_file(name_template, path_);
   if (!fd_.valid()) {
     status = msg_id(1340);
     print_and_log_error(msg_id(1340), name_template);
-    return;
   }
-  path_ = name.data();
 }
 
 PasswordFile::~PasswordFile() {

@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "sys_fd.h"
+#include "zarncfg_file_writes.h"
 #include "zarncfg_runner.h"
 #include "zarncfg_svc.h"
 
@@ -21,12 +22,7 @@ constexpr int kNotRun = -1;
 // A new empty file in the working directory named from "XXXXXX", open for
 // writing; mkstemp creates it with mode 0600, so output that echoes a
 // secret is never readable by others.
-sys::UniqueFd create_output_file(std::string& name) {
-  std::string pattern = "XXXXXX";
-  sys::UniqueFd file(mkostemp(pattern.data(), O_CLOEXEC));
-  if (file.valid()) name = pattern;
-  return file;
-}
+sys::UniqueFd create_output_file(std::string& name) { return current_file_writes().scratch_file("XXXXXX", name); }
 
 // One line without its newline; false at the end of the file.
 bool read_line(std::FILE* file, std::string& line) {

@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include "zarncfg_file_writes.h"
 #include "zarncfg_host_path.h"
 #include "zarncfg_strings.h"
 #include "zarncfg_svc.h"
@@ -44,7 +45,7 @@ void zarncfg_configure_soft_links(std::span<const std::string_view> links, int e
     const std::string link(entry.substr(blank + 1));
     trace(msg_id(391), link);
     // A link that is not there yet is what we want anyway.
-    (void)unlink(zarncfg_host_path(link).c_str());
+    current_file_writes().remove(zarncfg_host_path(link));
     if (enable != 1) continue;
     // A failure is reported and kept in the status; the other links are still made.
     (void)create_soft_link(entry, target, link, status);

@@ -163,9 +163,22 @@ std::optional<std::string> prompt_for_line(const std::string& prompt_text) {
 
 }  // namespace
 
+namespace {
+
+bool prompts_refused = false;
+
+}  // namespace
+
+void zarncfg_refuse_prompts(bool refuse) { prompts_refused = refuse; }
+
 std::string zarncfg_prompt_password(vd_msgid_t prompt, vd_msgid_t& status) {
   FunctionTrace scope("zarncfg_prompt_password");
   status = 0;
+  if (prompts_refused) {
+    status = msg_id(1443);
+    print_and_log_error(msg_id(1443));
+    return kFailureText;
+  }
   termios saved{};
   if (tcgetattr(STDIN_FILENO, &saved) != 0) {
     status = msg_id(1328);

@@ -197,3 +197,25 @@ int zarncfg_acl_exists(std::string_view acl);
 // was re-imaged); none when it is free.  ZRNCF1425E printed and logged and
 // the status set when the policy server cannot tell.
 std::optional<std::string> zarncfg_kxadmin_registered_name(vd_msgid_t& status);
+
+// ---- A preview of a run (zarncfg_kxcommon_preview.cpp) ----
+
+// What a preview learns of the policy a run would load: each command file
+// in the order the run reads it, with the number of its commands.
+struct PolicyFileCount {
+  std::string path;
+  std::size_t commands = 0;
+  bool operator==(const PolicyFileCount&) const = default;
+};
+
+struct PolicyPreview {
+  std::vector<PolicyFileCount> files;
+};
+
+// While a preview is installed the policy server is only looked at: the
+// context is opened read-only and carries no run tag, each command is
+// counted for the file being read instead of applied, and this host's
+// daemon, which the preview never registers, counts as registered under
+// "zarnd/<host name>".  Nothing ends the preview.
+void zarncfg_kxadmin_preview(PolicyPreview* preview);
+PolicyPreview* zarncfg_kxadmin_current_preview();

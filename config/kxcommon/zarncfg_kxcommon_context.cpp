@@ -25,10 +25,12 @@ void zarncfg_initialize_kxadmin_context(const ConfigRecord& record, std::string_
   if (is_already_configured(record)) return;
   print_and_trace(msg_id(309));
   kxadmin_response_t response;
-  const int result =
-      kxadmin_context_createdefault("sec_master", record[IDX_SEC_MASTER_PWD].text(), ctx, response);
+  const bool preview = zarncfg_kxadmin_current_preview() != nullptr;
+  const std::string& password = record[IDX_SEC_MASTER_PWD].text();
+  const int result = preview ? kxadmin_context_createreadonly("sec_master", password, ctx, response)
+                             : kxadmin_context_createdefault("sec_master", password, ctx, response);
   trace(msg_id(359), "kxadmin_context_createdefault", static_cast<long>(result));
-  if (result == 1 && !tag_the_context(response)) {
+  if (result == 1 && !preview && !tag_the_context(response)) {
     // No policy command without its undo record: a context that cannot
     // carry this run's tag is no context for this run.
     zarncfg_process_response(response.get());

@@ -47,6 +47,10 @@ std::uint32_t zarncfg_process_response(const kxadmin_response* response) {
 int zarncfg_execute_kxadmin_command(const AdminCommand& cmd) {
   FunctionTrace scope("zarncfg_execute_kxadmin_command");
   trace(msg_id(390), cmd.index, cmd.command);
+  if (PolicyPreview* preview = zarncfg_kxadmin_current_preview(); preview != nullptr && !preview->files.empty()) {
+    ++preview->files.back().commands;
+    return 0;
+  }
   if (run_wrapper(cmd) != 1) return 1;
   zarncfg_kxadmin_push(cmd);
   return 0;

@@ -124,6 +124,7 @@ void zarncfg_process_kxadmin_file(const std::string& path, const ConfigRecord& r
   announce(path);
   const FileHandle file = zarncfg_open_file(path, "r", status);
   if (!file) return;
+  if (PolicyPreview* preview = zarncfg_kxadmin_current_preview()) preview->files.push_back({path, 0});
   // A run killed from here on leaves commands of this file in the store.
   if (!zarncfg_note_policy_file(path, status)) return;
   LineReader lines(file.get());

@@ -181,4 +181,31 @@ TEST_F(KxContext, AclExistsComparesWholeNames) {
   EXPECT_EQ(zarncfg_acl_exists("brevik-exec-open2"), 0);
 }
 
+// A preview reads the files as a run would, counts each file's commands
+// and leaves the server as it was, although the daemon's registration that
+// the machine file names was never made.
+TEST_F(KxContext, PreviewCountsTheCommandsAndChangesNothing) {
+  ctx.reset();
+  const std::string before = dump();
+  PolicyPreview preview;
+  zarncfg_kxadmin_preview(&preview);
+  vd_msgid_t status = 0;
+  testing::internal::CaptureStdout();
+  zarncfg_initialize_kxadmin_context(record_, "zarncfg", status);
+  EXPECT_EQ(status, 0u);
+  for (const char* name : kPolicyFiles) {
+    if (status == 0) zarncfg_process_kxadmin_file((kPolicyDir / name).string(), record_, "zarncfg", status);
+  }
+  stdout_text();
+  zarncfg_kxadmin_preview(nullptr);
+  EXPECT_EQ(status, 0u) << log_text();
+  ASSERT_EQ(preview.files.size(), kPolicyFiles.size());
+  for (std::size_t i = 0; i < preview.files.size(); ++i) {
+    EXPECT_EQ(preview.files[i].path, (kPolicyDir / kPolicyFiles[i]).string());
+    EXPECT_EQ(preview.files[i].commands, commands_of(kPolicyFiles[i]).size()) << kPolicyFiles[i];
+  }
+  EXPECT_EQ(zarncfg_kxadmin_undo_depth(), 0u);
+  EXPECT_EQ(dump(), before);
+}
+
 }  // namespace

@@ -42,6 +42,7 @@ std::optional<std::string> machine_daemon_user() {
   kxadmin_response_t response;
   const int result = kxadmin_user_list(ctx.get(), pattern, 0, count, names, response);
   kxadmin_free(response);
+  if (result == 1 && names.empty() && zarncfg_kxadmin_current_preview() != nullptr) return "zarnd/" + host_name();
   if (result != 1 || names.empty()) return std::nullopt;
   return names.front();
 }

@@ -32,3 +32,29 @@ bool zarncfg_lock_host(vd_msgid_t& status) {
   }
   return false;
 }
+
+bool zarncfg_share_host_lock(vd_msgid_t& status) {
+  // Held until the process ends.
+  static sys::UniqueFd lock;
+  bool held = false;
+  pid_t holder = 0;
+  std::string why;
+  lock = sys::share_lock_file(ZARNCFG_LOCK_FILE, held, holder, why);
+  if (lock.valid() || (!held && why.empty())) return true;
+  status = held ? msg_id(1395) : msg_id(1406);
+  if (held) {
+    vd_printf(msg_id(1395), static_cast<int>(holder));
+  } else {
+    vd_printf(msg_id(1406), ZARNCFG_LOCK_FILE, why);
+  }
+  return false;
+}
+
+bool zarncfg_host_lock_held(long& holder) {
+  bool held = false;
+  pid_t pid = 0;
+  std::string why;
+  const sys::UniqueFd look = sys::share_lock_file(ZARNCFG_LOCK_FILE, held, pid, why);
+  holder = pid;
+  return held;
+}

@@ -12,3 +12,11 @@ inline constexpr const char* ZARNCFG_LOCK_FILE = "/var/zarn/run/zarncfg.lock";
 // another run holds it: false with ZRNCF1395E naming its process id; when
 // the lock file cannot be used: false with ZRNCF1406E.
 bool zarncfg_lock_host(vd_msgid_t& status);
+
+// Takes the host's lock shared for a program that only looks at the host,
+// so that no run begins while it looks; creates nothing.  When a run holds
+// the lock: false with ZRNCF1395E printed, naming its process id; when the
+// lock file cannot be used: false with ZRNCF1406E printed.  Nothing is logged.
+bool zarncfg_share_host_lock(vd_msgid_t& status);
+// Whether a run holds the host's lock now, and its process id.
+bool zarncfg_host_lock_held(long& holder);

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "stanza_file.h"
 #include "sys_signals.h"
 #include "zarncfg_backup.h"
 #include "zarncfg_config.h"
@@ -23,6 +22,7 @@
 #include "zarncfg_password_file.h"
 #include "zarncfg_prompt.h"
 #include "zarncfg_run_record.h"
+#include "zarncfg_runtime.h"
 #include "zarncfg_sniff.h"
 #include "zarncfg_svc.h"
 #include "zarncfg_usage.h"
@@ -38,9 +38,6 @@ bool backups_taken = false;
 // Until logging is set up nothing but the set-up's own message on standard
 // error can explain the failure.
 bool logging_ready = false;
-
-constexpr const char* kVdrteMarker = "/opt/Varden/.configure/VDRTE-VD";
-constexpr const char* kVdConf = "/opt/Varden/etc/vd.conf";
 
 std::string current_directory() {
   std::vector<char> buffer(4096);
@@ -135,21 +132,6 @@ void undo_run(ConfigRecord& record, int& registered) {
   log_free_text("=============================\n\n");
   std::fflush(stdout);
   std::exit(failed ? 1 : 0);
-}
-
-void zarncfg_is_vdrte_configured(vd_msgid_t& status) {
-  status = 0;
-  if (access(kVdrteMarker, F_OK) == 0) return;
-  if (access(kVdConf, F_OK) == 0) {
-    vd_status_t open_status = 0;
-    auto file = stzFileOpen(kVdConf, STZ_MODE_READ, open_status);
-    if (file && stzMoveEntry(*file, "vdrte", "configured") != 0) {
-      const std::string first_three = file->value.value_or("").substr(0, 3);
-      stzFileClose(std::move(file));
-      if (first_three == "yes") return;
-    }
-  }
-  status = msg_id(1362);
 }
 
 namespace {

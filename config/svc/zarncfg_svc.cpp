@@ -10,6 +10,16 @@
 vd_svc_handle_t zarncfg_svc_handle = nullptr;
 
 void zarncfg_svc_initialize(std::string_view program_path, vd_status_t& status) {
+  zarncfg_svc_initialize_unlogged(program_path, status);
+  if (status != 0) return;
+  zarncfg_initialize_logmsg_routing(status);
+  if (status != 0) {
+    std::fprintf(stderr, "%s: Could not initialize log message routing: %d.\n", brv_get_progname().c_str(),
+                 static_cast<int>(status));
+  }
+}
+
+void zarncfg_svc_initialize_unlogged(std::string_view program_path, vd_status_t& status) {
   const std::string path(program_path);
   brv_svc_initialize(program_path, status);
   if (status != 0) {
@@ -27,12 +37,6 @@ void zarncfg_svc_initialize(std::string_view program_path, vd_status_t& status) 
   if (status != 0) {
     std::fprintf(stderr, "%s: Couldn't define serviceability message table: %d: %s\n", brv_get_progname().c_str(),
                  static_cast<int>(status), vd_error_inq_text(status).c_str());
-    return;
-  }
-  zarncfg_initialize_logmsg_routing(status);
-  if (status != 0) {
-    std::fprintf(stderr, "%s: Could not initialize log message routing: %d.\n", brv_get_progname().c_str(),
-                 static_cast<int>(status));
   }
 }
 

@@ -17,6 +17,9 @@ inline constexpr const char* ZARNCFG_LOG_FILE = "/var/zarn/log/msg__zarncfg.log"
 // Failures here go to standard error, since the log is not yet available.
 void zarncfg_svc_initialize(std::string_view program_path, vd_status_t& status);
 void zarncfg_initialize_logmsg_routing(vd_status_t& status);
+// The catalog without the routing: messages are shown, the log is never
+// opened or written.  For a program that must leave the host as it is.
+void zarncfg_svc_initialize_unlogged(std::string_view program_path, vd_status_t& status);
 
 extern vd_svc_handle_t zarncfg_svc_handle;
 

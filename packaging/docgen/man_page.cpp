@@ -5,15 +5,17 @@
 
 #include "option_docs.h"
 #include "tool_usage.h"
+#include "zarnctl_status_keys.h"
 
 namespace docgen {
 namespace {
 
 constexpr std::string_view kGeneratedLine = "@GENERATED@";
 
-const std::array<ManPage, 2> kPages = {{
+const std::array<ManPage, 3> kPages = {{
     {"zarncfg", zarncfg_option_entries},
     {"kxadmin", kxadmin_command_entries},
+    {"zarnctl", zarnctl_status_key_entries},
 }};
 
 std::string bold(std::string_view text) { return "\\fB" + roff_escape(text) + "\\fR"; }
@@ -75,6 +77,12 @@ std::vector<ManEntry> kxadmin_command_entries() {
   for (const kxtool::CommandForm& command : kxtool::kCommandForms) {
     entries.push_back({bold(command.form), {std::string(command.does)}});
   }
+  return entries;
+}
+
+std::vector<ManEntry> zarnctl_status_key_entries() {
+  std::vector<ManEntry> entries;
+  for (const StatusKey& row : kStatusKeys) entries.push_back({bold(row.key), {std::string(row.holds)}});
   return entries;
 }
 

@@ -1,6 +1,6 @@
 // Manual pages: a hand-written page source whose generated section (the
-// options of zarncfg, the commands of kxadmin) is made from the program's
-// own tables at build time.
+// options of zarncfg, the commands of kxadmin, the JSON keys of zarnctl) is
+// made from the program's own tables at build time.
 #pragma once
 
 #include <span>
@@ -38,5 +38,6 @@ std::span<const ManPage> man_pages();
 
 std::vector<ManEntry> zarncfg_option_entries();
 std::vector<ManEntry> kxadmin_command_entries();
+std::vector<ManEntry> zarnctl_status_key_entries();
 
 }  // namespace docgen

@@ -8,6 +8,7 @@
 #include "text_file.h"
 #include "tool_usage.h"
 #include "zarncfg_tables.h"
+#include "zarnctl_status_keys.h"
 
 namespace docgen {
 namespace {
@@ -61,6 +62,13 @@ TEST(ManPage, ZarncfgPageNamesNoOptionOutsideTheTable) {
   static const std::regex named(R"((?:^\.B[IR]? |\\fB|^\.RB \[ )\\-([a-z_]+))", std::regex::multiline);
   for (auto it = std::sregex_iterator(text.begin(), text.end(), named); it != std::sregex_iterator(); ++it) {
     EXPECT_TRUE(known.contains((*it)[1])) << "zarncfg(8) names -" << (*it)[1];
+  }
+}
+
+TEST(ManPage, ZarnctlPageHasEveryJsonKey) {
+  const std::string text = page("zarnctl");
+  for (const StatusKey& row : kStatusKeys) {
+    EXPECT_NE(text.find(".TP\n\\fB" + roff_escape(row.key) + "\\fR\n"), std::string::npos) << row.key;
   }
 }
 

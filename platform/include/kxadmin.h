@@ -170,3 +170,7 @@ int kxadmin_user_getaccountvalid(const kxadmin_context* ctx, kx_str name, int& v
 
 // Removes an attribute from an ACL.
 int kxadmin_acl_attrdelete(const kxadmin_context* ctx, kx_str acl, kx_str attribute, kxadmin_response_t& rsp);
+
+// A context that only looks: the store is opened read-only, no call takes
+// its write lock or uses up an injected fault, and every change fails.
+int kxadmin_context_createreadonly(kx_str user, kx_str password, kxadmin_context_t& ctx, kxadmin_response_t& rsp);

@@ -41,5 +41,12 @@ int stzDeleteEntry(StanzaFile& file, std::string_view stanza, std::string_view e
 // changes.
 int stzFileClose(std::unique_ptr<StanzaFile> file);
 
+// A handle over `text` as the contents of `path`, which is neither read nor
+// ever written: closing it writes nothing.  For a preview that edits a
+// file's contents in memory; stzFileText gives the contents as edited.
+std::unique_ptr<StanzaFile> stzTextOpen(const std::string& path, std::string_view text, int mode,
+                                        vd_status_t& status);
+std::string stzFileText(const StanzaFile& file);
+
 // Text for a library code, with the file and line of the last such failure.
 std::string stzErrorText(vd_status_t code);

@@ -89,8 +89,9 @@ class Backend {
 
 // Opens the existing store at `location` (a "postgresql://" URI for
 // PostgreSQL, else the path of an SQLite file); none and the reason in
-// `error` when it cannot.
-std::unique_ptr<Backend> open_backend(const std::string& location, std::string& error);
+// `error` when it cannot.  A read-only backend refuses every change to the
+// store's contents.
+std::unique_ptr<Backend> open_backend(const std::string& location, std::string& error, bool read_only = false);
 
 // Makes an empty store location with no tables yet.  An existing store is
 // replaced only when `replace` is set; otherwise `exists` is set and none

@@ -8,9 +8,9 @@
 
 namespace kx {
 
-std::unique_ptr<Backend> open_backend(const std::string& location, std::string& error) {
-  if (is_postgresql_location(location)) return open_pg_store(location, error);
-  return open_sqlite_store(location, error);
+std::unique_ptr<Backend> open_backend(const std::string& location, std::string& error, bool read_only) {
+  if (is_postgresql_location(location)) return open_pg_store(location, error, read_only);
+  return open_sqlite_store(location, error, read_only);
 }
 
 std::unique_ptr<Backend> create_backend(const std::string& location, bool replace, bool& exists, std::string& error) {

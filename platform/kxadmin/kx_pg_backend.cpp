@@ -122,9 +122,12 @@ constexpr const char* DROP_STORE =
 
 class PgBackend final : public Backend {
  public:
-  explicit PgBackend(PgConnection connection) : conn_(std::move(connection)) {}
+  explicit PgBackend(PgConnection connection, bool read_only = false)
+      : conn_(std::move(connection)), read_only_(read_only) {}
 
-  DbStatus begin_write() override { return begin("BEGIN ISOLATION LEVEL SERIALIZABLE"); }
+  DbStatus begin_write() override {
+    return begin(read_only_ ? "BEGIN ISOLATION LEVEL SERIALIZABLE READ ONLY" : "BEGIN ISOLATION LEVEL SERIALIZABLE");
+  }
   // A read-only snapshot never conflicts with writers.
   DbStatus begin_read() override { return begin("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"); }
   DbStatus commit() override;
@@ -167,6 +170,7 @@ class PgBackend final : public Backend {
   std::string error_;
   bool conflict_ = false;
   bool replace_pending_ = false;
+  bool read_only_ = false;
 };
 
 DbStatus PgBackend::failed(const PGresult* result) {
@@ -261,10 +265,10 @@ bool PgBackend::holds_store(bool& holds) {
 
 }  // namespace
 
-std::unique_ptr<Backend> open_pg_store(const std::string& uri, std::string& error) {
+std::unique_ptr<Backend> open_pg_store(const std::string& uri, std::string& error, bool read_only) {
   std::optional<PgConnection> conn = PgConnection::connect(uri, error);
   if (!conn) return nullptr;
-  return std::make_unique<PgBackend>(std::move(*conn));
+  return std::make_unique<PgBackend>(std::move(*conn), read_only);
 }
 
 std::unique_ptr<Backend> create_pg_store(const std::string& uri, bool replace, bool& exists, std::string& error) {

@@ -13,8 +13,9 @@
 namespace kx {
 
 // Connects to the database the URI names (kx_pg_location.h says which URIs
-// are refused); it must hold a store.
-std::unique_ptr<Backend> open_pg_store(const std::string& uri, std::string& error);
+// are refused); it must hold a store.  A read-only backend's transactions
+// are all READ ONLY.
+std::unique_ptr<Backend> open_pg_store(const std::string& uri, std::string& error, bool read_only = false);
 
 // Connects to the database the URI names, which must exist; `exists` when
 // it holds a store already.  With `replace` the old store's tables are

@@ -217,8 +217,8 @@ DbStatus SqliteBackend::schema_transaction(const std::function<bool()>& change) 
 
 }  // namespace
 
-std::unique_ptr<Backend> open_sqlite_store(const std::string& path, std::string& error) {
-  std::optional<SqliteConnection> conn = SqliteConnection::open(path, error);
+std::unique_ptr<Backend> open_sqlite_store(const std::string& path, std::string& error, bool read_only) {
+  std::optional<SqliteConnection> conn = SqliteConnection::open(path, error, read_only);
   if (!conn) return nullptr;
   return std::make_unique<SqliteBackend>(std::move(*conn));
 }

@@ -11,7 +11,7 @@
 namespace kx {
 
 // Opens the store file at `path`, which must exist.
-std::unique_ptr<Backend> open_sqlite_store(const std::string& path, std::string& error);
+std::unique_ptr<Backend> open_sqlite_store(const std::string& path, std::string& error, bool read_only = false);
 
 // Makes an empty store file (mode 0600, parent directories as needed).
 std::unique_ptr<Backend> create_sqlite_store(const std::string& path, bool replace, bool& exists, std::string& error);

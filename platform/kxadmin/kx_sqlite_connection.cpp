@@ -49,7 +49,8 @@ std::string error_of(sqlite3* db, int rc) { return db != nullptr ? sqlite3_errms
 
 }  // namespace
 
-std::optional<SqliteConnection> SqliteConnection::connect(const std::string& path, std::string& error) {
+std::optional<SqliteConnection> SqliteConnection::connect(const std::string& path, std::string& error,
+                                                          bool read_only) {
   sqlite3* raw = nullptr;
   // A connection belongs to one store object, used by one thread at a time,
   // so SQLite need not lock it around every call.
@@ -61,15 +62,20 @@ std::optional<SqliteConnection> SqliteConnection::connect(const std::string& pat
     return std::nullopt;
   }
   sqlite3_extended_result_codes(raw, 1);
-  if (sqlite3_exec(raw, CONNECTION_SETTINGS, nullptr, nullptr, nullptr) != SQLITE_OK) {
+  // A connection opened with SQLITE_OPEN_READONLY could not remove the WAL
+  // files it made when it closes, and would leave them behind; this one
+  // refuses every change instead, and the last connection to close still
+  // removes them, so a look leaves the store's folder as it was.
+  const std::string settings = std::string(CONNECTION_SETTINGS) + (read_only ? " PRAGMA query_only = ON;" : "");
+  if (sqlite3_exec(raw, settings.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
     error = sqlite3_errmsg(raw);
     return std::nullopt;
   }
   return conn;
 }
 
-std::optional<SqliteConnection> SqliteConnection::open(const std::string& path, std::string& error) {
-  return connect(path, error);
+std::optional<SqliteConnection> SqliteConnection::open(const std::string& path, std::string& error, bool read_only) {
+  return connect(path, error, read_only);
 }
 
 std::optional<SqliteConnection> SqliteConnection::create(const std::string& path, bool replace, bool& exists,

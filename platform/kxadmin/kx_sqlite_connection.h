@@ -12,7 +12,7 @@ namespace kx {
 
 class SqliteConnection {
  public:
-  static std::optional<SqliteConnection> open(const std::string& path, std::string& error);
+  static std::optional<SqliteConnection> open(const std::string& path, std::string& error, bool read_only = false);
   static std::optional<SqliteConnection> create(const std::string& path, bool replace, bool& exists,
                                                 std::string& error);
 
@@ -25,7 +25,7 @@ class SqliteConnection {
     void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
   };
   SqliteConnection(std::string path, sqlite3* db) : path_(std::move(path)), db_(db) {}
-  static std::optional<SqliteConnection> connect(const std::string& path, std::string& error);
+  static std::optional<SqliteConnection> connect(const std::string& path, std::string& error, bool read_only = false);
 
   std::string path_;
   std::unique_ptr<sqlite3, Closer> db_;

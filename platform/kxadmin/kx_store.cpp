@@ -52,14 +52,14 @@ Outcome failure(std::uint32_t code, std::string message) { return Outcome{code, 
 
 Outcome Store::store_error() const { return failure(CODE_STORE_ERROR, "policy store failure: " + db_->error_text()); }
 
-std::unique_ptr<Store> Store::open(const std::string& path, Outcome& error) {
+std::unique_ptr<Store> Store::open(const std::string& path, Outcome& error, bool read_only) {
   std::string reason;
-  std::unique_ptr<Backend> db = open_backend(path, reason);
+  std::unique_ptr<Backend> db = open_backend(path, reason, read_only);
   if (!db) {
     error = unavailable(path, "cannot be opened", reason);
     return nullptr;
   }
-  std::unique_ptr<Store> store(new Store(path, std::move(db)));
+  std::unique_ptr<Store> store(new Store(path, std::move(db), read_only));
   bool readable = false;
   const std::optional<int> version = schema_version_of(*store, readable);
   if (version != SCHEMA_VERSION) {
@@ -174,6 +174,9 @@ Outcome Store::in_savepoint(std::string_view api, opt_str name, const std::funct
 }
 
 Outcome Store::call(std::string_view api, opt_str name, const std::function<Outcome()>& change) {
+  // A look that must not disturb the store: no write lock, no fault used up;
+  // a change through it fails in the database.
+  if (read_only_) return read(change);
   for (int attempt = 1;; ++attempt) {
     Outcome result = call_once(api, name, change);
     if (result.ok() || !db_->met_conflict()) return result;

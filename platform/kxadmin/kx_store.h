@@ -67,7 +67,9 @@ class Store {
  public:
   // Opens an existing store.  Missing, unreadable and foreign files give no
   // store and CODE_STORE_UNAVAILABLE in `error`.
-  static std::unique_ptr<Store> open(const std::string& path, Outcome& error);
+  // A read-only store changes nothing: every call only reads, and none
+  // consumes an injected fault.
+  static std::unique_ptr<Store> open(const std::string& path, Outcome& error, bool read_only = false);
   // Makes an empty store holding only the security master's password hash.
   // An existing store is replaced only when `replace` is set.
   static std::unique_ptr<Store> create(const std::string& path, std::string_view sec_master_password, bool replace,
@@ -204,7 +206,8 @@ class Store {
   void undo_note_made(std::string_view table, std::initializer_list<std::string_view> key);
 
  private:
-  Store(std::string path, std::unique_ptr<Backend> db) : path_(std::move(path)), db_(std::move(db)) {}
+  Store(std::string path, std::unique_ptr<Backend> db, bool read_only = false)
+      : path_(std::move(path)), db_(std::move(db)), read_only_(read_only) {}
   Outcome take_fault(std::string_view api, opt_str name, std::optional<Fault>& fault);
   // One attempt of `call`: its transaction, which a conflict with another
   // client's may end.
@@ -224,6 +227,7 @@ class Store {
 
   std::string path_;
   std::unique_ptr<Backend> db_;
+  bool read_only_ = false;
   std::optional<RunTag> run_tag_;
   std::deque<std::vector<UndoStep>> undo_groups_;
 };

@@ -27,13 +27,15 @@ std::string kxadmin_store_path() {
 // An unknown user gets the same code as a wrong password, so the response
 // does not tell which user names exist.  The context is set only on
 // success, or on an injected failure of reason 1 (the login did happen).
-int kxadmin_context_createdefault(kx_str user, kx_str password, kxadmin_context_t& ctx, kxadmin_response_t& rsp) {
+namespace {
+
+int create_context(kx_str user, kx_str password, bool read_only, kxadmin_context_t& ctx, kxadmin_response_t& rsp) {
   using namespace kx;
   if (Outcome r = check_args({name_arg(user, "user name"), text_arg(password, "password")}); !r.ok()) {
     return respond(r, rsp);
   }
   Outcome error;
-  std::unique_ptr<Store> store = Store::open(kxadmin_store_path(), error);
+  std::unique_ptr<Store> store = Store::open(kxadmin_store_path(), error, read_only);
   if (!store) return respond(error, rsp);
   const Outcome login = store->call("kxadmin_context_createdefault", user, [&] {
     if (*user == SEC_MASTER && store->sec_master_password_matches(*password)) return success();
@@ -41,4 +43,14 @@ int kxadmin_context_createdefault(kx_str user, kx_str password, kxadmin_context_
   });
   if (login.ok() || login.reason == 1) ctx.reset(new kxadmin_context{std::move(store)});
   return respond(login, rsp);
+}
+
+}  // namespace
+
+int kxadmin_context_createdefault(kx_str user, kx_str password, kxadmin_context_t& ctx, kxadmin_response_t& rsp) {
+  return create_context(user, password, false, ctx, rsp);
+}
+
+int kxadmin_context_createreadonly(kx_str user, kx_str password, kxadmin_context_t& ctx, kxadmin_response_t& rsp) {
+  return create_context(user, password, true, ctx, rsp);
 }

@@ -123,3 +123,29 @@ TEST_P(FaultTest, ClearRemovesEveryFaultAndUnknownApisAreRefused) {
 INSTANTIATE_TEST_SUITE_P(Backends, FaultTest, kxtest::all_backends(), kxtest::BackendName());
 
 }  // namespace
+
+namespace {
+
+// A read-only context sees the store as it is, leaves its faults for the
+// calls that change it, and cannot change anything itself.
+TEST_F(FaultTest, ReadOnlyContextNeitherUsesFaultsNorChangesTheStore) {
+  ASSERT_EQ(kxadmin_acl_create(ctx.get(), "a", rsp), 1);
+  inject({"acl_list", std::nullopt, 0x77, 0, 1});
+  kxadmin_context_t look;
+  ASSERT_EQ(kxadmin_context_createreadonly("sec_master", kxtest::SEC_MASTER_PWD, look, rsp), 1);
+  unsigned long count = 0;
+  std::vector<std::string> names;
+  EXPECT_EQ(kxadmin_acl_list(look.get(), count, names, rsp), 1);
+  EXPECT_EQ(names, std::vector<std::string>{"a"});
+  EXPECT_EQ(kxadmin_acl_create(look.get(), "b", rsp), 0);
+  EXPECT_EQ(code(), kx::CODE_STORE_ERROR);
+  EXPECT_EQ(kxadmin_acl_list(ctx.get(), count, names, rsp), 0);
+  EXPECT_EQ(code(), 0x77u);
+  EXPECT_EQ(acls(), std::vector<std::string>{"a"});
+  kxadmin_context_t refused;
+  EXPECT_EQ(kxadmin_context_createreadonly("sec_master", "wrong", refused, rsp), 0);
+  EXPECT_EQ(code(), KXADMIN_CODE_BAD_PASSWORD);
+  EXPECT_EQ(refused, nullptr);
+}
+
+}  // namespace

@@ -9,18 +9,20 @@
 #include "file_read.h"
 #include "stanza_document.h"
 #include "stanza_error.h"
+#include "text_buffer.h"
 #include "sys_file.h"
 #include "write_fault.h"
 
 struct StanzaFileState {
-  StanzaFileState(std::string path_, bool for_update_, stz::Document document_)
-      : path(std::move(path_)), for_update(for_update_), document(std::move(document_)) {}
+  StanzaFileState(std::string path_, bool for_update_, stz::Document document_, bool in_memory_ = false)
+      : path(std::move(path_)), for_update(for_update_), document(std::move(document_)), in_memory(in_memory_) {}
 
   std::string path;
   bool for_update = false;
   stz::Document document;
   std::optional<stz::StanzaId> current_stanza;
   bool changed = false;
+  bool in_memory = false;  // opened over a text: never written back
 };
 
 StanzaFile::StanzaFile() = default;
@@ -158,7 +160,7 @@ int stzFileClose(std::unique_ptr<StanzaFile> file) {
     return static_cast<int>(stz::rememberFailure(STZ_E_ARGUMENT, "stanza file", ": handle was not opened"));
   }
   const StanzaFileState& state = *file->state;
-  if (!state.for_update || !state.changed) return 0;
+  if (!state.for_update || !state.changed || state.in_memory) return 0;
   if (stz::writeFaultRequested(state.path)) {
     return static_cast<int>(stz::rememberFailure(STZ_E_WRITE, state.path, ": cannot write back: injected fault"));
   }
@@ -172,3 +174,22 @@ int stzFileClose(std::unique_ptr<StanzaFile> file) {
   stz::runDocuments().rememberWritten(state.path, state.document);
   return 0;
 }
+
+std::unique_ptr<StanzaFile> stzTextOpen(const std::string& path, std::string_view text, int mode,
+                                        vd_status_t& status) {
+  if (mode != STZ_MODE_READ && mode != STZ_MODE_UPDATE) {
+    status = stz::rememberFailure(STZ_E_ARGUMENT, path, ": invalid open mode " + std::to_string(mode));
+    return nullptr;
+  }
+  std::variant<stz::Document, stz::SyntaxError> contents = stz::Document::parseOwned(stz::TextBuffer(text));
+  if (const auto* error = std::get_if<stz::SyntaxError>(&contents)) {
+    status = stz::rememberFailure(STZ_E_SYNTAX, path, syntaxDetail(*error));
+    return nullptr;
+  }
+  auto file = std::make_unique<StanzaFile>();
+  file->state = std::make_unique<StanzaFileState>(path, mode == STZ_MODE_UPDATE,
+                                                  std::move(std::get<stz::Document>(contents)), true);
+  return file;
+}
+
+std::string stzFileText(const StanzaFile& file) { return file.state ? file.state->document.serialize() : ""; }

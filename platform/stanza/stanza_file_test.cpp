@@ -187,5 +187,20 @@ TEST_F(StzFile, VanishedFileFailsTheClose) {
   EXPECT_EQ(stzErrorText(STZ_E_WRITE), path + ": cannot write back: realpath: No such file or directory");
 }
 
+// A preview edits the text and never the file, even where the file exists.
+TEST_F(StzFile, TextHandleEditsInMemoryOnly) {
+  writeFile(path, kSample);
+  vd_status_t status = 0;
+  auto file = stzTextOpen(path, "[zarnd]\nlog-level = 3\n", STZ_MODE_UPDATE, status);
+  ASSERT_NE(file, nullptr);
+  ASSERT_EQ(stzAddStanza(*file, "ssl"), 1);
+  ASSERT_EQ(stzAddEntry(*file, "port", std::string_view("7134")), 1);
+  EXPECT_EQ(stzFileText(*file), "[zarnd]\nlog-level = 3\n\n[ssl]\nport = 7134\n");
+  EXPECT_EQ(stzFileClose(std::move(file)), 0);
+  EXPECT_EQ(readFile(path), kSample);
+  EXPECT_EQ(stzTextOpen(path, "[broken\n", STZ_MODE_READ, status), nullptr);
+  EXPECT_NE(status, 0);
+}
+
 }  // namespace
 }  // namespace stz
