@@ -62,6 +62,7 @@ enum class AclSpecial { any_other, unauthenticated };
 using RunTag = kxadmin_run_tag;
 using RunInfo = kxadmin_run_info;
 using AclEntries = kxadmin_acl_entries;
+using Lease = kxadmin_lease;
 
 class Store {
  public:
@@ -169,6 +170,15 @@ class Store {
   // by the next.
   Outcome rollback_run(const RunTag& run, std::string_view api);
 
+  // Leases (kxadmin.h), by the store's clock.  `taken` tells whether the
+  // run holds the lease now; `other` is the expired lease it took over, or
+  // the live one that stopped it.
+  Outcome lease_take(std::string_view name, const RunTag& run, std::int64_t expiry_ms, bool& taken,
+                     std::optional<Lease>& other);
+  Outcome lease_renew(std::string_view name, const RunTag& run, std::int64_t expiry_ms);
+  Outcome lease_release(std::string_view name, const RunTag& run);
+  Outcome lease_list(std::vector<Lease>& leases);
+
   // The whole policy as sorted text; password hashes show as "<hash>" and
   // faults are left out, so equal policies dump equally.  With `undo`, the
   // runs and their undo records follow, in the order of their runs and
@@ -221,6 +231,7 @@ class Store {
   Outcome run_id(const RunTag& run, bool make, std::int64_t& id);
   Outcome apply_undo_step(const UndoStep& step);
   Outcome dump_undo(std::string& text);
+  Outcome run_sql_lease_upsert(std::string_view name, const RunTag& run, std::int64_t expires);
 
   std::string path_;
   std::unique_ptr<Backend> db_;

@@ -234,10 +234,10 @@ TEST_F(SqliteToolTest, MigrateBringsAVersion1StoreUp) {
 
   r = run_on_store({"migrate"});
   EXPECT_EQ(r.exit_status, 0) << r.err;
-  EXPECT_EQ(r.out, "policy store " + store + " migrated from version 1 to version 2\n");
+  EXPECT_EQ(r.out, "policy store " + store + " migrated from version 1 to version 3\n");
   EXPECT_NE(run_on_store({"dump"}).out.find("acl name=\"brevik-admin\"\n"), std::string::npos);
   r = run_on_store({"migrate"});
-  EXPECT_EQ(r.out, "policy store " + store + " has version 2 already\n");
+  EXPECT_EQ(r.out, "policy store " + store + " has version 3 already\n");
 
   std::ofstream(dir.file("text")) << "not a store\n";
   r = run({"--store", dir.file("text"), "migrate"});
