@@ -150,6 +150,8 @@ int kxadmin_run_discard(const kxadmin_context* ctx, const kxadmin_run_tag& tag, 
 // clock of the machine that holds it), in milliseconds.  A lease whose
 // owner has not renewed it for `expiry_ms` has expired: its owner is
 // presumed dead.
+inline constexpr std::uint32_t KXADMIN_CODE_LEASE_HELD = 0x1354800A;
+inline constexpr std::uint32_t KXADMIN_CODE_LEASE_LOST = 0x1354800B;
 struct kxadmin_lease {
   std::string name;
   kxadmin_run_tag owner;
@@ -163,15 +165,21 @@ struct kxadmin_lease {
 // it now; `other` is then the expired lease it took over from another run,
 // whose undo records the caller rolls back before building on that policy
 // (none otherwise).  When another run holds it and it has not expired the
-// call fails with code 0x1354800A and `other` is that run's lease.
+// call fails with KXADMIN_CODE_LEASE_HELD and `other` is that run's lease.
 int kxadmin_lease_take(const kxadmin_context* ctx, kx_str name, std::int64_t expiry_ms,
                        std::optional<kxadmin_lease>& other, kxadmin_response_t& rsp);
 // Pushes the expiry of the run's lease to `expiry_ms` from now.  Fails with
-// code 0x1354800B when the run does not hold it (any more).  A lease that
+// KXADMIN_CODE_LEASE_LOST when the run does not hold it (any more).  A lease that
 // expired but that no other run took over is still the run's own.
 int kxadmin_lease_renew(const kxadmin_context* ctx, kx_str name, std::int64_t expiry_ms, kxadmin_response_t& rsp);
-// Gives the run's lease up; code 0x1354800B when the run does not hold it.
+// Gives the run's lease up; KXADMIN_CODE_LEASE_LOST when the run does not
+// hold it.
 int kxadmin_lease_release(const kxadmin_context* ctx, kx_str name, kxadmin_response_t& rsp);
+// Removes the lease `name` when `owner` still holds it, expired or not: for
+// a caller that knows that run has ended (a later run of the same host).
+// Succeeds when another run holds the lease, or none.
+int kxadmin_lease_break(const kxadmin_context* ctx, kx_str name, const kxadmin_run_tag& owner,
+                        kxadmin_response_t& rsp);
 // Every lease, sorted by name, `expired` as of the store's clock now.
 int kxadmin_lease_list(const kxadmin_context* ctx, std::vector<kxadmin_lease>& leases, kxadmin_response_t& rsp);
 

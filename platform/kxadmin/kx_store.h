@@ -177,6 +177,7 @@ class Store {
                      std::optional<Lease>& other);
   Outcome lease_renew(std::string_view name, const RunTag& run, std::int64_t expiry_ms);
   Outcome lease_release(std::string_view name, const RunTag& run);
+  Outcome lease_break(std::string_view name, const RunTag& owner);
   Outcome lease_list(std::vector<Lease>& leases);
 
   // The whole policy as sorted text; password hashes show as "<hash>" and

@@ -62,10 +62,14 @@ Outcome Store::lease_renew(std::string_view name, const RunTag& run, std::int64_
 }
 
 Outcome Store::lease_release(std::string_view name, const RunTag& run) {
-  Outcome r = this->run("DELETE FROM lease WHERE name = ? AND host = ? AND pid = ? AND started = ?",
-                        {name, run.host, run.process_id, run.start_time});
+  Outcome r = lease_break(name, run);
   if (r.ok() && changes() == 0) return not_held(name, run);
   return r;
+}
+
+Outcome Store::lease_break(std::string_view name, const RunTag& owner) {
+  return this->run("DELETE FROM lease WHERE name = ? AND host = ? AND pid = ? AND started = ?",
+                   {name, owner.host, owner.process_id, owner.start_time});
 }
 
 Outcome Store::lease_list(std::vector<Lease>& leases) {

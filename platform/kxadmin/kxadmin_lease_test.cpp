@@ -104,6 +104,17 @@ TEST_P(LeaseTest, AnExpiredLeaseNobodyTookIsStillItsOwners) {
   EXPECT_EQ(code(), kx::CODE_LEASE_HELD);
 }
 
+TEST_P(LeaseTest, ALeaseOfARunKnownEndedIsBrokenAtOnce) {
+  ASSERT_EQ(take(ctx.get(), "/BREVIK", LONG_MS), 1);
+  const kxadmin_run_tag stranger{"hostc", 300, 1};
+  ASSERT_EQ(kxadmin_lease_break(other.get(), "/BREVIK", stranger, rsp), 1);
+  EXPECT_EQ(leases().size(), 1u) << "another run's lease stays";
+  ASSERT_EQ(kxadmin_lease_break(other.get(), "/BREVIK", FIRST, rsp), 1);
+  EXPECT_TRUE(leases().empty());
+  EXPECT_EQ(take(other.get(), "/BREVIK", LONG_MS), 1);
+  EXPECT_FALSE(seen);
+}
+
 TEST_P(LeaseTest, LeasesAreNoPolicyAndLeaveNoUndoRecords) {
   const std::string policy = dump(true);
   ASSERT_EQ(take(ctx.get(), "/BREVIK", LONG_MS), 1);

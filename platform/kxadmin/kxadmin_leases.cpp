@@ -50,6 +50,15 @@ int kxadmin_lease_release(const kxadmin_context* ctx, kx_str name, kxadmin_respo
       [&](Store& s) { return s.lease_release(*name, *s.run_tag()); }, tagged(ctx));
 }
 
+int kxadmin_lease_break(const kxadmin_context* ctx, kx_str name, const kxadmin_run_tag& owner,
+                        kxadmin_response_t& rsp) {
+  const Outcome owner_ok =
+      owner.host.empty() ? failure(CODE_BAD_ARGUMENT, "the host name of the owner is empty") : success();
+  return api_call(
+      ctx, "kxadmin_lease_break", name, {name_arg(name, "lease name")}, rsp,
+      [&](Store& s) { return s.lease_break(*name, owner); }, owner_ok);
+}
+
 int kxadmin_lease_list(const kxadmin_context* ctx, std::vector<kxadmin_lease>& leases, kxadmin_response_t& rsp) {
   return read_call<std::vector<kxadmin_lease>>(ctx, "kxadmin_lease_list", {}, {}, leases, rsp,
                                                [](Store& s, std::vector<kxadmin_lease>& out) {

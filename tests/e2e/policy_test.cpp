@@ -525,7 +525,7 @@ TEST_F(PolicyTest, MigratedStoreOfThePreviousVersion) {
   const auto refused = first().sh(std::string(kKxadmin) + "dump");
   EXPECT_EQ(refused.exit_status, 1) << describe(refused);
 
-  EXPECT_EQ(kx("migrate"), "policy store /var/Varden/policy.db migrated from version 1 to version 2\n");
+  EXPECT_EQ(kx("migrate"), "policy store /var/Varden/policy.db migrated from version 1 to version 3\n");
   EXPECT_EQ(dump(), before);
 
   TempHost& failing = add_host("zarnhost2");
