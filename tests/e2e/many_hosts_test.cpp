@@ -92,7 +92,7 @@ class ManyHostsTest : public ::testing::TestWithParam<kxtest::Backend> {
     for (int i = 0; i < host_count(); ++i) {
       fleet_.hosts.push_back(std::make_unique<TempHost>(store_.host_options(host_name(i))));
       // Short lease periods: the hosts wait for each other in seconds.
-      store_.point(*fleet_.hosts.back(), "lease-renewal-ms = 500\n");
+      store_.point(*fleet_.hosts.back(), "lease-renewal-ms = 1000\n");
       fleet_.hosts.back()->write_file(kCert, "-----BEGIN CERTIFICATE-----\nFLEET CA\n-----END CERTIFICATE-----\n");
     }
     const auto init = fleet_.hosts.front()->run({"/opt/Varden/bin/kxadmin", "init", "--sec-master-pwd", kPwd});
@@ -176,6 +176,37 @@ TEST_P(ManyHostsTest, FirstConfigurationsAtOnceThenReconfigureAtOnce) {
   std::cout << "many hosts (" << kxtest::backend_name(GetParam()) << "): " << consistent << "/" << n << " hosts consistent after the first round ("
             << (n - failed.size()) << " configured, " << failed.size() << " rolled back); "
             << reconfigured << "/" << n << " reconfigured at once\n";
+}
+
+// A host killed while it holds the leases of the policy it created: the
+// hosts that need that policy wait until the leases expire, one of them
+// takes the dead run's policy back and loads it anew, and all end
+// configured, the killed host too when it runs again.
+TEST_P(ManyHostsTest, HostsWaitingForAKilledOwnerProceedAfterItsLeasesExpire) {
+  const TempHost& dead = *fleet_.hosts[0];
+  ASSERT_TRUE(make_zarnd_kill_zarncfg(dead));
+  const auto killed = fleet_.run_at_once({0}, [&](std::size_t i) { return fleet_.first_args(i); });
+  ASSERT_EQ(killed.front().exit_status, 128 + 9) << describe(killed.front());
+  ASSERT_NE(fleet_.kxadmin({"lease", "list"}), "");
+
+  const std::vector<std::size_t> waiting{1, 2, 3};
+  const auto runs = fleet_.run_at_once(waiting, [&](std::size_t i) { return fleet_.first_args(i); });
+  const std::string taken_back = "of host " + host_name(0) + " ended before it completed while it created the policy /BREVIK.\n";
+  int takers = 0;
+  for (const auto& r : runs) {
+    EXPECT_EQ(r.exit_status, 0) << describe(r);
+    takers += r.out.find(taken_back) != std::string::npos ? 1 : 0;
+  }
+  EXPECT_EQ(takers, 1) << "exactly one host takes the dead run's policy back";
+
+  ASSERT_TRUE(put_back_zarnd(dead));
+  const auto again = fleet_.run_at_once({0}, [&](std::size_t i) { return fleet_.first_args(i); });
+  EXPECT_EQ(again.front().exit_status, 0) << describe(again.front());
+  std::vector<bool> configured(fleet_.hosts.size(), false);
+  for (std::size_t i = 0; i < 4; ++i) configured[i] = true;
+  expect_store_consistent(configured);
+  EXPECT_EQ(fleet_.kxadmin({"run", "list"}), "");
+  EXPECT_EQ(fleet_.kxadmin({"lease", "list"}), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, ManyHostsTest, kxtest::all_backends(), kxtest::BackendName());
