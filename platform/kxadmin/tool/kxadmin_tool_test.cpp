@@ -1,8 +1,11 @@
 // Runs the built kxadmin tool as a user would.
 #include <fcntl.h>
 
+#include <chrono>
 #include <fstream>
+#include <regex>
 #include <sstream>
+#include <thread>
 
 #include "kx_codes.h"
 #include "kx_store_v1_fixture.h"
@@ -224,6 +227,28 @@ TEST_P(ToolTest, RunsAndTheirUndoRecordsCanBeListedRolledBackAndDiscarded) {
   EXPECT_EQ(run_on_store({"run", "list"}).out, "");
   EXPECT_EQ(run_on_store({"dump", "--undo"}).out, run_on_store({"dump"}).out);
   EXPECT_EQ(run_on_store({"acl", "list"}).out, "h2\n");
+}
+
+TEST_P(ToolTest, LeasesAreListedWithTheirOwnersAndExpiry) {
+  init_store();
+  EXPECT_EQ(run_on_store({"lease", "list"}).out, "");
+  kxadmin_set_store_path(store);
+  kxadmin_context_t ctx;
+  kxadmin_response_t rsp;
+  ASSERT_EQ(kxadmin_context_createdefault("sec_master", kxtest::SEC_MASTER_PWD, ctx, rsp), 1);
+  kxadmin_set_store_path(std::nullopt);
+  std::optional<kxadmin_lease> other;
+  ASSERT_EQ(kxadmin_context_setruntag(ctx.get(), kxadmin_run_tag{"h1", 8, 200}, rsp), 1);
+  ASSERT_EQ(kxadmin_lease_take(ctx.get(), "/B", 600000, other, rsp), 1);
+  ASSERT_EQ(kxadmin_context_setruntag(ctx.get(), kxadmin_run_tag{"h2", 7, 100}, rsp), 1);
+  ASSERT_EQ(kxadmin_lease_take(ctx.get(), "/A", 1, other, rsp), 1);
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));  // past the expiry of /A
+  const std::string listed = run_on_store({"lease", "list"}).out;
+  EXPECT_TRUE(std::regex_match(listed, std::regex("lease name=\"/A\" host=\"h2\" pid=7 started=100 expires=[0-9]+ expired\n"
+                                                  "lease name=\"/B\" host=\"h1\" pid=8 started=200 expires=[0-9]+\n")))
+      << listed;
+  EXPECT_EQ(run_on_store({"lease", "list", "x"}).exit_status, 2);
+  EXPECT_EQ(run_on_store({"lease"}).exit_status, 2);
 }
 
 TEST_F(SqliteToolTest, MigrateBringsAVersion1StoreUp) {
