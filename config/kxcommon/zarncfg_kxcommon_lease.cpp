@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "stanza_file.h"
+#include "zarncfg_interrupt.h"
 #include "zarncfg_kxcommon.h"
 #include "zarncfg_svc.h"
 
@@ -169,12 +170,19 @@ Take break_lease(std::string_view space, const kxadmin_lease& ended, vd_msgid_t&
 }
 
 // One attempt at the lease; `holder` is the other run's when it waits.
-Take try_to_take(std::string_view space, std::optional<kxadmin_lease>& holder, vd_msgid_t& status) {
+Take try_to_take(std::string_view space, LeaseKeeper& keeper, std::optional<kxadmin_lease>& holder,
+                 vd_msgid_t& status) {
   kxadmin_response_t response;
   const int result = kxadmin_lease_take(ctx.get(), space, timing().expiry_ms(), holder, response);
   if (result == 1) {
+    keeper.add(space);
     // The run that held it before died: its policy is taken back first.
-    if (holder && !take_back_dead_run(*holder, space, status)) return Take::failed;
+    // When that stops short the lease is left to expire, not given up, so
+    // that no run builds on what is left and the next one finishes it.
+    if (holder && !take_back_dead_run(*holder, space, status)) {
+      keeper.remove(space);
+      return Take::failed;
+    }
     return Take::held;
   }
   if (holder && ended_on_this_host(holder->owner)) return break_lease(space, *holder, status);
@@ -186,15 +194,27 @@ Take try_to_take(std::string_view space, std::optional<kxadmin_lease>& holder, v
   return Take::failed;
 }
 
+// Waits `pause`, in slices so that a termination signal ends the wait
+// soon (the run then ends through its exit routine); false with the
+// status set then.
+bool pause_unless_interrupted(std::chrono::milliseconds pause, vd_msgid_t& status) {
+  constexpr std::chrono::milliseconds kSlice{100};
+  for (std::chrono::milliseconds waited{0}; waited < pause; waited += kSlice) {
+    if (zarncfg_interrupted(status)) return false;
+    std::this_thread::sleep_for(std::min(kSlice, pause - waited));
+  }
+  return !zarncfg_interrupted(status);
+}
+
 // Takes the lease of `space`, waiting up to the limit while other runs
 // hold it; false with the status set when it cannot be had.
-bool take_lease(std::string_view space, vd_msgid_t& status) {
+bool take_lease(std::string_view space, LeaseKeeper& keeper, vd_msgid_t& status) {
   using Clock = std::chrono::steady_clock;
   const Clock::time_point give_up = Clock::now() + std::chrono::milliseconds(timing().wait_limit_ms);
   std::string announced;
   while (true) {
     std::optional<kxadmin_lease> holder;
-    const Take take = try_to_take(space, holder, status);
+    const Take take = try_to_take(space, keeper, holder, status);
     if (take == Take::retry) continue;
     if (take != Take::waiting) return take == Take::held;
     if (Clock::now() >= give_up) {
@@ -209,7 +229,7 @@ bool take_lease(std::string_view space, vd_msgid_t& status) {
       std::fflush(stdout);
       announced = waited_for;
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(timing().renewal_ms));
+    if (!pause_unless_interrupted(std::chrono::milliseconds(timing().renewal_ms), status)) return false;
   }
 }
 
@@ -241,15 +261,15 @@ bool zarncfg_shared_policy_present(const ConfigRecord& record, std::string_view 
     print_and_log_error(msg_id(1430), std::string(space));
     return false;
   }
-  if (!take_lease(space, status)) return false;
+  // Renewed from the moment it is taken: the roll-back of a dead owner
+  // may take a while.
+  if (!take_lease(space, *keeper, status)) return false;
   // Under the lease the space is either missing or the work of a run that
   // has ended: the answer now holds for the rest of this run.
-  if (space_exists()) {
-    release(space);
-    return true;
-  }
-  keeper->add(space);
-  return false;
+  if (!space_exists()) return false;
+  keeper->remove(space);
+  release(space);
+  return true;
 }
 
 bool zarncfg_kxadmin_leases_held(vd_msgid_t& status) {
