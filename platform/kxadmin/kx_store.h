@@ -17,6 +17,7 @@
 #include <initializer_list>
 #include <memory>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <string_view>
@@ -172,7 +173,10 @@ class Store {
 
   // Leases (kxadmin.h), by the store's clock.  `taken` tells whether the
   // run holds the lease now; `other` is the expired lease it took over, or
-  // the live one that stopped it.
+  // the live one that stopped it.  While leases taken through this store
+  // are held, every change of policy first checks, in its transaction,
+  // that the run still holds them: a run whose lease was taken over
+  // changes nothing more (taking its own changes back stays possible).
   Outcome lease_take(std::string_view name, const RunTag& run, std::int64_t expiry_ms, bool& taken,
                      std::optional<Lease>& other);
   Outcome lease_renew(std::string_view name, const RunTag& run, std::int64_t expiry_ms);
@@ -233,11 +237,17 @@ class Store {
   Outcome apply_undo_step(const UndoStep& step);
   Outcome dump_undo(std::string& text);
   Outcome run_sql_lease_upsert(std::string_view name, const RunTag& run, std::int64_t expires);
+  // Fails with CODE_LEASE_LOST when the run no longer holds every lease it
+  // took through this store.
+  Outcome leases_still_held();
 
   std::string path_;
   std::unique_ptr<Backend> db_;
   std::optional<RunTag> run_tag_;
   std::deque<std::vector<UndoStep>> undo_groups_;
+  // The leases taken through this store and not given up: while there are
+  // any, a change of policy is made only by their holder.
+  std::set<std::string, std::less<>> leases_taken_;
 };
 
 }  // namespace kx

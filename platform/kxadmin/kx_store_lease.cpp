@@ -42,6 +42,7 @@ Outcome Store::lease_take(std::string_view name, const RunTag& run, std::int64_t
   // the look above and this write one step against other clients.
   r = run_sql_lease_upsert(name, run, now + expiry_ms);
   taken = r.ok();
+  if (taken) leases_taken_.emplace(name);
   return r;
 }
 
@@ -63,8 +64,24 @@ Outcome Store::lease_renew(std::string_view name, const RunTag& run, std::int64_
 
 Outcome Store::lease_release(std::string_view name, const RunTag& run) {
   Outcome r = lease_break(name, run);
-  if (r.ok() && changes() == 0) return not_held(name, run);
-  return r;
+  const bool held = r.ok() && changes() > 0;
+  // Given up or lost: no change of this run depends on it any more.
+  if (const auto taken = leases_taken_.find(name); r.ok() && taken != leases_taken_.end()) leases_taken_.erase(taken);
+  return r.ok() && !held ? not_held(name, run) : r;
+}
+
+Outcome Store::leases_still_held() {
+  if (leases_taken_.empty() || !run_tag_) return success();
+  std::set<std::string, std::less<>> held;
+  const RunTag& run = *run_tag_;
+  Outcome r = query("SELECT name FROM lease WHERE host = ? AND pid = ? AND started = ?",
+                    {run.host, run.process_id, run.start_time},
+                    [&](const Row& row) { held.insert(row.text(0).value_or("")); });
+  if (!r.ok()) return r;
+  for (const std::string& name : leases_taken_) {
+    if (held.count(name) == 0) return not_held(name, run);
+  }
+  return success();
 }
 
 Outcome Store::lease_break(std::string_view name, const RunTag& owner) {

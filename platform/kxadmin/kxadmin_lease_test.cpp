@@ -97,6 +97,23 @@ TEST_P(LeaseTest, AnOwnerThatLostItsLeaseCannotTouchTheNewOwners) {
   EXPECT_EQ(list[0].owner, SECOND);
 }
 
+TEST_P(LeaseTest, ARunThatLostALeaseChangesNoMorePolicy) {
+  take_and_let_expire(ctx.get(), "/BREVIK");
+  ASSERT_EQ(kxadmin_objectspace_create(ctx.get(), "/BREVIK", 14, "mine", rsp), 1) << "held, though expired";
+  ASSERT_EQ(take(other.get(), "/BREVIK", LONG_MS), 1);
+  const std::string before = dump(true);
+  EXPECT_EQ(kxadmin_acl_create(ctx.get(), "late", rsp), 0);
+  EXPECT_EQ(code(), kx::CODE_LEASE_LOST);
+  EXPECT_EQ(dump(true), before);
+  // Its own changes can still be taken back, by itself or by the new owner.
+  EXPECT_EQ(kxadmin_run_rollback(ctx.get(), FIRST, rsp), 1);
+  EXPECT_EQ(dump(true).find("/BREVIK"), std::string::npos);
+  // The new owner changes policy freely; a run that gave its lease up too.
+  EXPECT_EQ(kxadmin_acl_create(other.get(), "theirs", rsp), 1);
+  EXPECT_EQ(kxadmin_lease_release(other.get(), "/BREVIK", rsp), 1);
+  EXPECT_EQ(kxadmin_acl_create(other.get(), "after", rsp), 1);
+}
+
 TEST_P(LeaseTest, AnExpiredLeaseNobodyTookIsStillItsOwners) {
   take_and_let_expire(ctx.get(), "/BREVIK");
   EXPECT_EQ(kxadmin_lease_renew(ctx.get(), "/BREVIK", LONG_MS, rsp), 1);

@@ -120,6 +120,13 @@ std::string describe(const hostsim::RunResult& result) {
   return text.str();
 }
 
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
 bool make_zarnd_kill_zarncfg(const TempHost& host) {
   if (host.sh("cp -p /opt/zarn/bin/zarnd /opt/zarn/bin/zarnd.real").exit_status != 0) return false;
   host.write_file("/opt/zarn/bin/zarnd",

@@ -97,6 +97,9 @@ hostsim::RunOptions with_stdin(std::string data);
 hostsim::RunOptions in_dir(std::string cwd);
 hostsim::RunOptions with_timeout(std::chrono::seconds timeout);
 
+// The lines of a text, without their newlines.
+std::vector<std::string> lines_of(const std::string& text);
+
 // Prints a run's output when an assertion about it fails.
 std::string describe(const hostsim::RunResult& result);
 

@@ -48,13 +48,6 @@ std::string first_error(const std::string& out) {
   return out.substr(at, out.find('\n', at) - at);
 }
 
-std::vector<std::string> lines_of(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
 struct Fleet {
   std::vector<std::unique_ptr<TempHost>> hosts;
 
@@ -92,7 +85,7 @@ class ManyHostsTest : public ::testing::TestWithParam<kxtest::Backend> {
     for (int i = 0; i < host_count(); ++i) {
       fleet_.hosts.push_back(std::make_unique<TempHost>(store_.host_options(host_name(i))));
       // Short lease periods: the hosts wait for each other in seconds.
-      store_.point(*fleet_.hosts.back(), "lease-renewal-ms = 1000\n");
+      store_.point(*fleet_.hosts.back(), "lease-renewal-ms = 2000\n");
       fleet_.hosts.back()->write_file(kCert, "-----BEGIN CERTIFICATE-----\nFLEET CA\n-----END CERTIFICATE-----\n");
     }
     const auto init = fleet_.hosts.front()->run({"/opt/Varden/bin/kxadmin", "init", "--sec-master-pwd", kPwd});

@@ -22,11 +22,13 @@
 namespace rel {
 namespace {
 
+using e2e::lines_of;
+
 const char* const kBranches[] = {"fleet_a", "fleet_b", "fleet_c"};
 constexpr std::chrono::seconds kRunTimeout{900};
 // Lease periods short enough for a round of seconds, long enough that a
 // live owner on a loaded machine never misses three renewals.
-constexpr const char* kLeaseEntries = "lease-renewal-ms = 1000\n";
+constexpr const char* kLeaseEntries = "lease-renewal-ms = 2000\n";
 
 long host_option = 20;
 
@@ -38,13 +40,6 @@ std::string host_name(std::size_t i) {
   std::ostringstream name;
   name << "node" << (i < 10 ? "0" : "") << i;
   return name.str();
-}
-
-std::vector<std::string> lines_of(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
 }
 
 struct Fleet {
@@ -172,7 +167,9 @@ void first_round(Fleet& fleet, std::mt19937_64& random, Totals& totals, std::vec
     }
     if (configured[i]) continue;
     ++totals.collateral;
-    report("first configurations", totals.rounds, {host_name(i) + " failed:\n" + e2e::describe(results[i])});
+    report("first configurations", totals.rounds,
+           {host_name(i) + " failed:\n" + e2e::describe(results[i]) + "--- message log\n" +
+            fleet.hosts[i]->read_file("/var/zarn/log/msg__zarncfg.log")});
   }
 }
 

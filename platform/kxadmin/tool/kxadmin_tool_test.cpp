@@ -65,6 +65,15 @@ class ToolFixture : public ::testing::Test {
   }
 
   void init_store() { ASSERT_EQ(run_on_store({"init", "--sec-master-pwd", kxtest::SEC_MASTER_PWD}).exit_status, 0); }
+  // A sec_master context on the tool's store, as a program would have.
+  kxadmin_context_t logged_in() {
+    kxadmin_set_store_path(store);
+    kxadmin_context_t ctx;
+    kxadmin_response_t rsp;
+    EXPECT_EQ(kxadmin_context_createdefault("sec_master", kxtest::SEC_MASTER_PWD, ctx, rsp), 1);
+    kxadmin_set_store_path(std::nullopt);
+    return ctx;
+  }
 
   TempDir dir;
   std::unique_ptr<kxtest::StoreSpot> spot;
@@ -146,11 +155,9 @@ TEST_P(ToolTest, InitRefusesToOverwriteUnlessForced) {
 
 TEST_P(ToolTest, ListingsPrintSortedNames) {
   init_store();
-  kxadmin_set_store_path(store);
-  kxadmin_context_t ctx;
+  kxadmin_context_t ctx = logged_in();
+  ASSERT_NE(ctx, nullptr);
   kxadmin_response_t rsp;
-  ASSERT_EQ(kxadmin_context_createdefault("sec_master", kxtest::SEC_MASTER_PWD, ctx, rsp), 1);
-  kxadmin_set_store_path(std::nullopt);
   kxadmin_acl_create(ctx.get(), "zeta", rsp);
   kxadmin_acl_create(ctx.get(), "alpha", rsp);
   kxadmin_group_create2(ctx.get(), "g", "cn=g", "g", std::nullopt, rsp);
@@ -179,11 +186,9 @@ TEST_P(ToolTest, FaultsReachTheLibraryInAnotherProcess) {
                 .exit_status,
             0);
   EXPECT_EQ(run_on_store({"fault", "list"}).out, "kxadmin_acl_create b --code 0x00001357 --reason 1 --count 2\n");
-  kxadmin_set_store_path(store);
-  kxadmin_context_t ctx;
+  kxadmin_context_t ctx = logged_in();
+  ASSERT_NE(ctx, nullptr);
   kxadmin_response_t rsp;
-  ASSERT_EQ(kxadmin_context_createdefault("sec_master", kxtest::SEC_MASTER_PWD, ctx, rsp), 1);
-  kxadmin_set_store_path(std::nullopt);
   EXPECT_EQ(kxadmin_acl_create(ctx.get(), "a", rsp), 1);
   EXPECT_EQ(kxadmin_acl_create(ctx.get(), "b", rsp), 0);
   EXPECT_EQ(kxadmin_response_getcode(rsp.get(), 0), 0x1357u);
@@ -198,11 +203,9 @@ TEST_P(ToolTest, FaultsReachTheLibraryInAnotherProcess) {
 TEST_P(ToolTest, RunsAndTheirUndoRecordsCanBeListedRolledBackAndDiscarded) {
   init_store();
   const std::string before = run_on_store({"dump"}).out;
-  kxadmin_set_store_path(store);
-  kxadmin_context_t ctx;
+  kxadmin_context_t ctx = logged_in();
+  ASSERT_NE(ctx, nullptr);
   kxadmin_response_t rsp;
-  ASSERT_EQ(kxadmin_context_createdefault("sec_master", kxtest::SEC_MASTER_PWD, ctx, rsp), 1);
-  kxadmin_set_store_path(std::nullopt);
   for (const kxadmin_run_tag& tag : {kxadmin_run_tag{"h2", 7, 100}, kxadmin_run_tag{"h1", 8, 200}}) {
     ASSERT_EQ(kxadmin_context_setruntag(ctx.get(), tag, rsp), 1);
     ASSERT_EQ(kxadmin_acl_create(ctx.get(), tag.host, rsp), 1);
@@ -232,11 +235,9 @@ TEST_P(ToolTest, RunsAndTheirUndoRecordsCanBeListedRolledBackAndDiscarded) {
 TEST_P(ToolTest, LeasesAreListedWithTheirOwnersAndExpiry) {
   init_store();
   EXPECT_EQ(run_on_store({"lease", "list"}).out, "");
-  kxadmin_set_store_path(store);
-  kxadmin_context_t ctx;
+  kxadmin_context_t ctx = logged_in();
+  ASSERT_NE(ctx, nullptr);
   kxadmin_response_t rsp;
-  ASSERT_EQ(kxadmin_context_createdefault("sec_master", kxtest::SEC_MASTER_PWD, ctx, rsp), 1);
-  kxadmin_set_store_path(std::nullopt);
   std::optional<kxadmin_lease> other;
   ASSERT_EQ(kxadmin_context_setruntag(ctx.get(), kxadmin_run_tag{"h1", 8, 200}, rsp), 1);
   ASSERT_EQ(kxadmin_lease_take(ctx.get(), "/B", 600000, other, rsp), 1);
