@@ -202,6 +202,40 @@ TEST_P(ManyHostsTest, HostsWaitingForAKilledOwnerProceedAfterItsLeasesExpire) {
   EXPECT_EQ(fleet_.kxadmin({"lease", "list"}), "");
 }
 
+// A host that waits longer than its wait limit for policy another host is
+// creating gives up with ZRNCF1427E naming that host; the other host goes
+// on undisturbed.
+TEST_P(ManyHostsTest, AHostGivesUpAfterTheWaitLimitAndLeavesTheOwnerAlone) {
+  const TempHost& owner = *fleet_.hosts[0];
+  const TempHost& patient = *fleet_.hosts[1];
+  store_.point(patient, "lease-renewal-ms = 500\nlease-wait-ms = 2000\n");
+  owner.write_file("/var/zarn/run/hold.zarnd-T", "");
+  hostsim::RunResult owned;
+  std::thread first([&] { owned = owner.zarncfg(fleet_.first_args(0), with_timeout(kRunTimeout)); });
+  // The owner holds the leases while its zarnd -T is held.
+  for (int i = 0; i < 6000 && !owner.exists("/var/zarn/run/held.zarnd-T"); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  const auto gave_up = fleet_.run_at_once({1}, [&](std::size_t i) { return fleet_.first_args(i); }).front();
+  EXPECT_EQ(owner.sh("rm -f /var/zarn/run/hold.zarnd-T").exit_status, 0);
+  first.join();
+  EXPECT_EQ(gave_up.exit_status, 1) << describe(gave_up);
+  EXPECT_NE(gave_up.out.find("ZRNCF1426I   Host fleet00 is creating the policy /BREVIK on the Varden Policy Server. "
+                             "Waiting until its configuration has ended.\n"),
+            std::string::npos)
+      << describe(gave_up);
+  EXPECT_NE(gave_up.out.find("ZRNCF1427E   The policy /BREVIK on the Varden Policy Server was still being created "
+                             "by host fleet00 after 2 seconds.\nRun zarncfg again when the configuration of that host "
+                             "has ended.\n"),
+            std::string::npos)
+      << describe(gave_up);
+  EXPECT_EQ(owned.exit_status, 0) << describe(owned);
+  std::vector<bool> configured(fleet_.hosts.size(), false);
+  configured[0] = true;
+  expect_store_consistent(configured);
+  EXPECT_EQ(fleet_.kxadmin({"lease", "list"}), "");
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, ManyHostsTest, kxtest::all_backends(), kxtest::BackendName());
 
 }  // namespace
