@@ -163,7 +163,8 @@ std::optional<unsigned long> zarncfg_kxadmin_records_of(const kxadmin_context* c
 // policy server under this run's tag (ZRNCF1421W printed and logged), for
 // the next run on this host to take back.
 [[nodiscard]] std::size_t zarncfg_kxadmin_roll_back();
-// A run that ended normally drops its undo records.  False with ZRNCF1424E
+// A run that ended normally drops its undo records.  False with ZRNCF1428E
+// when it lost a lease (zarncfg_kxadmin_leases_held), or with ZRNCF1424E
 // printed and logged and the status set when the policy server refuses:
 // the run must then fail and roll back, since records left behind would
 // have the next run take this run's policy back.
@@ -181,6 +182,43 @@ std::optional<unsigned long> zarncfg_kxadmin_records_of(const kxadmin_context* c
 // must not apply its own policy over what is left.
 [[nodiscard]] bool zarncfg_kxadmin_roll_back_killed_run(const ConfigRecord& record, const kxadmin_run_tag& tag,
                                                         vd_msgid_t& status);
+// Takes back the undo records of the run of that tag, one dot each after
+// `announce` got their number; true when none are left (or there were
+// none, when nothing is announced).
+[[nodiscard]] bool zarncfg_kxadmin_take_back_run(const kxadmin_context* admin, const kxadmin_run_tag& tag,
+                                                 const std::function<void(unsigned long)>& announce);
+
+// ---- Leases on shared policy (zarncfg_kxcommon_lease.cpp) ----
+
+// How a run holds and waits for leases: it renews those it holds every
+// `renewal`; a lease not renewed for three periods has expired; a run waits
+// at most `wait_limit` for the policy another run is creating, looking again
+// every `renewal`.  Entries "lease-renewal-ms" and "lease-wait-ms" of stanza
+// "kxadmin" in the Varden runtime configuration; defaults 10 s and 30 min.
+struct LeaseTiming {
+  long renewal_ms = 10000;
+  long wait_limit_ms = 1800000;
+  long expiry_ms() const { return 3 * renewal_ms; }
+};
+LeaseTiming zarncfg_lease_timing(const std::string& vd_conf);
+
+// Whether the shared policy `space` (the product's or a branch's object
+// space) is on the policy server, made by a run that has ended.  Takes the
+// lease of `space` first, waiting (ZRNCF1426I) while another run holds it
+// and rolling back a dead owner's commands (ZRNCF1429W); keeps it when the
+// space is missing, so that this run creates it and no other run builds on
+// it before this run has ended.  False with the status set when the lease
+// cannot be had (ZRNCF1427E after the wait limit, ZRNCF1430E, ZRNCF1423E).
+bool zarncfg_shared_policy_present(const ConfigRecord& record, std::string_view space,
+                                   const std::function<bool()>& space_exists, vd_msgid_t& status);
+// Before the run ends normally: whether it still holds every lease it took.
+// False with ZRNCF1428E printed and logged and the status set when it lost
+// one: another run may have taken its policy back, so the run must fail.
+[[nodiscard]] bool zarncfg_kxadmin_leases_held(vd_msgid_t& status);
+// The run has ended: its renewals stop and its leases are given up, unless
+// `keep` (policy of the run is left on the server): they then expire and
+// the next run that needs them takes the rest back.
+void zarncfg_kxadmin_end_leases(bool keep);
 
 // ---- Context and default policy (zarncfg_kxcommon_context.cpp) ----
 

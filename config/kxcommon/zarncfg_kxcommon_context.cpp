@@ -101,12 +101,32 @@ void apply_branch_files(const ConfigRecord& record, vd_msgid_t& status) {
 
 }  // namespace
 
+namespace {
+
+// Whether the product's and the branch's policy are on the policy server.
+// Both decisions are made before anything is applied: what the product
+// file creates must not make this run skip its branch.  A first
+// configuration makes each under the lease of its space (the product's
+// first, so that runs never wait for each other in a circle).
+Registered shared_policy(const ConfigRecord& record, const std::string& branch_space, vd_msgid_t& status) {
+  // A run without a context (a host configured already) applies nothing.
+  if (!ctx) return look_up_object_spaces(branch_space);
+  Registered found;
+  found.product = zarncfg_shared_policy_present(
+      record, kProductSpace, [&] { return look_up_object_spaces(branch_space).product; }, status);
+  if (status != 0) return found;
+  found.branch = zarncfg_shared_policy_present(
+      record, branch_space, [&] { return look_up_object_spaces(branch_space).branch; }, status);
+  return found;
+}
+
+}  // namespace
+
 void zarncfg_define_default_policies(const ConfigRecord& record, vd_msgid_t& status) {
   FunctionTrace scope("zarncfg_define_default_policies");
   const std::string branch_space = std::string(kProductSpace) + "/" + record[IDX_BRANCH].text();
-  // Both decisions are made before anything is applied: what the product
-  // file creates must not make this run skip its branch.
-  const Registered registered = look_up_object_spaces(branch_space);
+  const Registered registered = shared_policy(record, branch_space, status);
+  if (status != 0) return;
   if (!registered.product) {
     zarncfg_process_kxadmin_file(BREVIK_ONCE_ONLY, record, "zarncfg", status);
   } else {

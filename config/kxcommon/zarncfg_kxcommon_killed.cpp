@@ -11,10 +11,21 @@
 
 namespace {
 
-// Announces the run and takes it back with one dot per command; false when
-// commands are left.
-bool roll_back_on_server(const kxadmin_context* admin, const kxadmin_run_tag& tag, unsigned long records) {
-  print_and_log_warning(msg_id(1422), static_cast<long>(tag.process_id), static_cast<long>(records));
+bool roll_back_with(const kxadmin_context* admin, const kxadmin_run_tag& tag) {
+  return zarncfg_kxadmin_take_back_run(admin, tag, [&](unsigned long records) {
+    print_and_log_warning(msg_id(1422), static_cast<long>(tag.process_id), static_cast<long>(records));
+  });
+}
+
+}  // namespace
+
+bool zarncfg_kxadmin_take_back_run(const kxadmin_context* admin, const kxadmin_run_tag& tag,
+                                   const std::function<void(unsigned long)>& announce) {
+  const std::optional<unsigned long> records = zarncfg_kxadmin_records_of(admin, tag);
+  if (!records) return false;
+  // Killed before its first command, or after its records were dropped.
+  if (*records == 0) return true;
+  announce(*records);
   kxadmin_response_t response;
   trace(msg_id(306), "run_rollback");
   const int result = kxadmin_run_rollback(admin, tag, response);
@@ -23,9 +34,9 @@ bool roll_back_on_server(const kxadmin_context* admin, const kxadmin_run_tag& ta
   if (result != 1) {
     zarncfg_process_response(response.get());
     kxadmin_free(response);
-    left = std::min(zarncfg_kxadmin_records_of(admin, tag).value_or(records), records);
+    left = std::min(zarncfg_kxadmin_records_of(admin, tag).value_or(*records), *records);
   }
-  for (unsigned long location = records; location > left; --location) {
+  for (unsigned long location = *records; location > left; --location) {
     trace(msg_id(364), static_cast<long>(location - 1));
     vd_printf(msg_id(3));
   }
@@ -33,16 +44,6 @@ bool roll_back_on_server(const kxadmin_context* admin, const kxadmin_run_tag& ta
   std::fflush(stdout);
   return left == 0;
 }
-
-bool roll_back_with(const kxadmin_context* admin, const kxadmin_run_tag& tag) {
-  const std::optional<unsigned long> records = zarncfg_kxadmin_records_of(admin, tag);
-  if (!records) return false;
-  // Killed before its first command, or after its records were dropped.
-  if (*records == 0) return true;
-  return roll_back_on_server(admin, tag, *records);
-}
-
-}  // namespace
 
 bool zarncfg_kxadmin_roll_back_killed_run(const ConfigRecord& record, const kxadmin_run_tag& tag,
                                           vd_msgid_t& status) {

@@ -72,6 +72,9 @@ std::size_t zarncfg_kxadmin_roll_back() {
 
 bool zarncfg_kxadmin_end_run(vd_msgid_t& status) {
   FunctionTrace scope("zarncfg_kxadmin_end_run");
+  // A run that lost a lease may have had its policy taken back by the
+  // run that took the lease over: it fails.
+  if (!zarncfg_kxadmin_leases_held(status)) return false;
   if (zarncfg_kxadmin_undo_depth() == 0) return true;
   kxadmin_response_t response;
   trace(msg_id(306), "run_discard");

@@ -119,6 +119,9 @@ void undo_run(ConfigRecord& record, int& registered) {
   sys::ignore_termination_signals();
   trace(msg_id(302), "zarncfg_exit");
   status = settle_policy(outcome_after_signals(status));
+  // Only now may other runs build on the shared policy this run created
+  // (or create it anew, after its roll-back).
+  zarncfg_kxadmin_end_leases(policy_left);
   const bool failed = status != 0 && status != STATUS_INFO_SERVED;
   if (failed && backups_taken) undo_run(record, registered);
   if (const RunRecord* run_record = zarncfg_current_run_record()) zarncfg_report_unfinished_work(*run_record);

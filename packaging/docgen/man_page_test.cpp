@@ -86,7 +86,7 @@ TEST(ManPage, KxadminUsageLineIsUnchanged) {
             " | objectspace list | object list | acl list | acl show NAME | user list [PATTERN]"
             " | group list | group show NAME | action list"
             " | fault API [NAME] [--code N] [--reason R] [--count K] | fault list | fault clear"
-            " | run list [HOST] | run rollback HOST PID STARTED | run discard HOST PID STARTED\n");
+            " | run list [HOST] | run rollback HOST PID STARTED | run discard HOST PID STARTED | lease list\n");
 }
 
 }  // namespace

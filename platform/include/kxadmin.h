@@ -142,6 +142,47 @@ int kxadmin_run_rollback(const kxadmin_context* ctx, const kxadmin_run_tag& tag,
 // normally).  A run without records succeeds.
 int kxadmin_run_discard(const kxadmin_context* ctx, const kxadmin_run_tag& tag, kxadmin_response_t& rsp);
 
+// Leases on shared policy.  A run that creates policy other runs build on
+// (a product's or a branch's) holds a lease named after it while it
+// creates it and until it ends, so that no other run builds on policy that
+// may still be taken back.  The owner is the run tag of the context; times
+// are the store's clock (the database server's, or for a store file the
+// clock of the machine that holds it), in milliseconds.  A lease whose
+// owner has not renewed it for `expiry_ms` has expired: its owner is
+// presumed dead.
+inline constexpr std::uint32_t KXADMIN_CODE_LEASE_HELD = 0x1354800A;
+inline constexpr std::uint32_t KXADMIN_CODE_LEASE_LOST = 0x1354800B;
+struct kxadmin_lease {
+  std::string name;
+  kxadmin_run_tag owner;
+  std::int64_t expires_ms = 0;  // store clock
+  bool expired = false;
+  friend bool operator==(const kxadmin_lease&, const kxadmin_lease&) = default;
+};
+
+// Takes the lease `name` for the context's run (which must carry a run
+// tag), or renews it when the run holds it already.  1 when the run holds
+// it now; `other` is then the expired lease it took over from another run,
+// whose undo records the caller rolls back before building on that policy
+// (none otherwise).  When another run holds it and it has not expired the
+// call fails with KXADMIN_CODE_LEASE_HELD and `other` is that run's lease.
+int kxadmin_lease_take(const kxadmin_context* ctx, kx_str name, std::int64_t expiry_ms,
+                       std::optional<kxadmin_lease>& other, kxadmin_response_t& rsp);
+// Pushes the expiry of the run's lease to `expiry_ms` from now.  Fails with
+// KXADMIN_CODE_LEASE_LOST when the run does not hold it (any more).  A lease that
+// expired but that no other run took over is still the run's own.
+int kxadmin_lease_renew(const kxadmin_context* ctx, kx_str name, std::int64_t expiry_ms, kxadmin_response_t& rsp);
+// Gives the run's lease up; KXADMIN_CODE_LEASE_LOST when the run does not
+// hold it.
+int kxadmin_lease_release(const kxadmin_context* ctx, kx_str name, kxadmin_response_t& rsp);
+// Removes the lease `name` when `owner` still holds it, expired or not: for
+// a caller that knows that run has ended (a later run of the same host).
+// Succeeds when another run holds the lease, or none.
+int kxadmin_lease_break(const kxadmin_context* ctx, kx_str name, const kxadmin_run_tag& owner,
+                        kxadmin_response_t& rsp);
+// Every lease, sorted by name, `expired` as of the store's clock now.
+int kxadmin_lease_list(const kxadmin_context* ctx, std::vector<kxadmin_lease>& leases, kxadmin_response_t& rsp);
+
 // Reads of the present state.
 struct kxadmin_acl_perm {
   std::string name;

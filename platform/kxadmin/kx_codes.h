@@ -19,5 +19,7 @@ inline constexpr std::uint32_t CODE_REFERENCE_MISSING = 0x13548006;  // another 
 inline constexpr std::uint32_t CODE_NOT_PRESENT = 0x13548007;        // entry, member or attachment to remove is missing
 inline constexpr std::uint32_t CODE_STORE_ERROR = 0x13548008;        // the database failed (busy too long, I/O)
 inline constexpr std::uint32_t CODE_INJECTED_FAULT = 0x13548009;     // default code of an injected fault
+inline constexpr std::uint32_t CODE_LEASE_HELD = KXADMIN_CODE_LEASE_HELD;         // another live run holds the lease
+inline constexpr std::uint32_t CODE_LEASE_LOST = KXADMIN_CODE_LEASE_LOST;         // the run does not hold the lease (any more)
 
 }  // namespace kx

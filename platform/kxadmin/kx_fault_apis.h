@@ -12,7 +12,7 @@ namespace kx {
 
 inline constexpr std::string_view API_PREFIX = "kxadmin_";
 
-inline constexpr std::array<std::string_view, 41> FAULT_APIS{
+inline constexpr std::array<std::string_view, 46> FAULT_APIS{
     "kxadmin_acl_attrdelete",          "kxadmin_acl_attrget",
     "kxadmin_acl_attrput",             "kxadmin_acl_create",
     "kxadmin_acl_delete",              "kxadmin_acl_getentries",
@@ -26,6 +26,9 @@ inline constexpr std::array<std::string_view, 41> FAULT_APIS{
     "kxadmin_action_group_delete",     "kxadmin_context_createdefault",
     "kxadmin_group_addmembers",        "kxadmin_group_create2",
     "kxadmin_group_delete2",           "kxadmin_group_removemembers",
+    "kxadmin_lease_break",             "kxadmin_lease_list",
+    "kxadmin_lease_release",           "kxadmin_lease_renew",
+    "kxadmin_lease_take",
     "kxadmin_objectspace_create",      "kxadmin_objectspace_delete",
     "kxadmin_objectspace_list",        "kxadmin_protobj_attachacl",
     "kxadmin_protobj_create",          "kxadmin_protobj_delete",

@@ -117,7 +117,7 @@ DbStatus status_of_error(const PGresult* result) {
 // The tables of a store, dropped when it is replaced; what refers to a
 // table is dropped before it.
 constexpr const char* DROP_STORE =
-    "DROP TABLE IF EXISTS undo, run, fault, action_group_member, action_group, action, acl_attribute, acl_special, "
+    "DROP TABLE IF EXISTS lease, undo, run, fault, action_group_member, action_group, action, acl_attribute, acl_special, "
     "acl_group, acl_user, grp_member, grp, \"user\", protobj, acl, objectspace, sec_master, meta";
 
 class PgBackend final : public Backend {

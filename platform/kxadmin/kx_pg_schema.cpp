@@ -59,7 +59,13 @@ CREATE TABLE undo(run BIGINT NOT NULL REFERENCES run(id) ON DELETE CASCADE, seq 
   api TEXT NOT NULL, name TEXT, steps TEXT NOT NULL, PRIMARY KEY(run, seq));
 )sql";
 
-constexpr std::array<const char*, 2> STEPS{VERSION_1, VERSION_2};
+// Version 3: the leases on shared policy, as in SQLite.
+constexpr const char* VERSION_3 = R"sql(
+CREATE TABLE lease(name TEXT COLLATE "C" PRIMARY KEY, host TEXT COLLATE "C" NOT NULL, pid BIGINT NOT NULL,
+  started BIGINT NOT NULL, expires BIGINT NOT NULL);
+)sql";
+
+constexpr std::array<const char*, 3> STEPS{VERSION_1, VERSION_2, VERSION_3};
 static_assert(STEPS.size() == SCHEMA_VERSION, "one step per schema version");
 
 }  // namespace

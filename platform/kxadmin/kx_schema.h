@@ -12,7 +12,7 @@ namespace kx {
 
 // The version a store records in meta.schema_version.  A store of another
 // version is refused; kxadmin migrate brings one of an older version up.
-inline constexpr int SCHEMA_VERSION = 2;
+inline constexpr int SCHEMA_VERSION = 3;
 
 // A table of policy: its columns in order, the first `key_count` of them
 // its key, and the column (if any) that holds a password hash.
@@ -24,7 +24,7 @@ struct PolicyTable {
 };
 
 // The tables the dump shows, in its order: every table but the fault,
-// run and undo tables.
+// run, undo and lease tables.
 std::span<const PolicyTable> policy_tables();
 // The table of that name, or none.
 const PolicyTable* policy_table(std::string_view name);

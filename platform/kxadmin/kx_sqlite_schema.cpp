@@ -141,7 +141,14 @@ CREATE TABLE undo(run INTEGER NOT NULL REFERENCES run(id) ON DELETE CASCADE, seq
   api TEXT NOT NULL, name TEXT, steps TEXT NOT NULL, PRIMARY KEY(run, seq)) WITHOUT ROWID;
 )sql";
 
-constexpr std::array<const char*, 2> STEPS{VERSION_1, VERSION_2};
+// Version 3: the leases on shared policy, one row per lease, its owner a
+// run tag and its expiry a time of the store's clock in milliseconds.
+constexpr const char* VERSION_3 = R"sql(
+CREATE TABLE lease(name TEXT PRIMARY KEY, host TEXT NOT NULL, pid INTEGER NOT NULL, started INTEGER NOT NULL,
+  expires INTEGER NOT NULL) WITHOUT ROWID;
+)sql";
+
+constexpr std::array<const char*, 3> STEPS{VERSION_1, VERSION_2, VERSION_3};
 static_assert(STEPS.size() == SCHEMA_VERSION, "one step per schema version");
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include <initializer_list>
 #include <memory>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <string_view>
@@ -62,6 +63,7 @@ enum class AclSpecial { any_other, unauthenticated };
 using RunTag = kxadmin_run_tag;
 using RunInfo = kxadmin_run_info;
 using AclEntries = kxadmin_acl_entries;
+using Lease = kxadmin_lease;
 
 class Store {
  public:
@@ -171,6 +173,19 @@ class Store {
   // by the next.
   Outcome rollback_run(const RunTag& run, std::string_view api);
 
+  // Leases (kxadmin.h), by the store's clock.  `taken` tells whether the
+  // run holds the lease now; `other` is the expired lease it took over, or
+  // the live one that stopped it.  While leases taken through this store
+  // are held, every change of policy first checks, in its transaction,
+  // that the run still holds them: a run whose lease was taken over
+  // changes nothing more (taking its own changes back stays possible).
+  Outcome lease_take(std::string_view name, const RunTag& run, std::int64_t expiry_ms, bool& taken,
+                     std::optional<Lease>& other);
+  Outcome lease_renew(std::string_view name, const RunTag& run, std::int64_t expiry_ms);
+  Outcome lease_release(std::string_view name, const RunTag& run);
+  Outcome lease_break(std::string_view name, const RunTag& owner);
+  Outcome lease_list(std::vector<Lease>& leases);
+
   // The whole policy as sorted text; password hashes show as "<hash>" and
   // faults are left out, so equal policies dump equally.  With `undo`, the
   // runs and their undo records follow, in the order of their runs and
@@ -224,12 +239,19 @@ class Store {
   Outcome run_id(const RunTag& run, bool make, std::int64_t& id);
   Outcome apply_undo_step(const UndoStep& step);
   Outcome dump_undo(std::string& text);
+  Outcome run_sql_lease_upsert(std::string_view name, const RunTag& run, std::int64_t expires);
+  // Fails with CODE_LEASE_LOST when the run no longer holds every lease it
+  // took through this store.
+  Outcome leases_still_held();
 
   std::string path_;
   std::unique_ptr<Backend> db_;
   bool read_only_ = false;
   std::optional<RunTag> run_tag_;
   std::deque<std::vector<UndoStep>> undo_groups_;
+  // The leases taken through this store and not given up: while there are
+  // any, a change of policy is made only by their holder.
+  std::set<std::string, std::less<>> leases_taken_;
 };
 
 }  // namespace kx

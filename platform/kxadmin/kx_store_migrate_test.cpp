@@ -65,7 +65,7 @@ TEST_P(MigrateTest, AVersion1StoreIsRefusedUntilMigrated) {
   std::string text;
   ASSERT_TRUE(store->dump(text, true).ok());
   EXPECT_EQ(text,
-            "meta key=\"schema_version\" value=\"2\"\n"
+            "meta key=\"schema_version\" value=\"3\"\n"
             "sec_master password_hash=<hash>\n"
             "objectspace name=\"/BREVIK\" type=14 description=\"Zarn product\"\n"
             "protobj name=\"/BREVIK/x\" type=0 description=none acl=\"brevik-admin\"\n"
@@ -121,7 +121,7 @@ TEST_P(MigrateTest, AMigratedStoreKeepsUndoRecords) {
 }
 
 TEST_P(MigrateTest, StoresOfOtherVersionsAreNotTouched) {
-  for (const char* version : {"3", "0", "x"}) {
+  for (const char* version : {"4", "0", "x"}) {
     const std::string path = spot(std::string("v") + version + ".db");
     ASSERT_TRUE(kxtest::make_version1_store(path, "pw", version));
     int from = -1;

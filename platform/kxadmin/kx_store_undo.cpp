@@ -83,6 +83,9 @@ Outcome Store::write_undo_record(std::string_view api, opt_str name) {
     for (UndoStep& step : *group) steps.push_back(std::move(step));
   }
   if (steps.empty()) return success();
+  // A change of policy by a run that lost a lease: another run may have
+  // taken this run's policy back and be loading its own in its place.
+  if (Outcome r = leases_still_held(); !r.ok()) return r;
   const std::string text = encode_undo_steps(steps);
   const RunTag& tag = *run_tag_;
   // Records are numbered from 1 within their run, oldest first.  The run's

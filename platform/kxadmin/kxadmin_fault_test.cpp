@@ -128,7 +128,7 @@ namespace {
 
 // A read-only context sees the store as it is, leaves its faults for the
 // calls that change it, and cannot change anything itself.
-TEST_F(FaultTest, ReadOnlyContextNeitherUsesFaultsNorChangesTheStore) {
+TEST_P(FaultTest, ReadOnlyContextNeitherUsesFaultsNorChangesTheStore) {
   ASSERT_EQ(kxadmin_acl_create(ctx.get(), "a", rsp), 1);
   inject({"acl_list", std::nullopt, 0x77, 0, 1});
   kxadmin_context_t look;

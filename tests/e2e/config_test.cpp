@@ -37,7 +37,7 @@ TEST_F(ConfigTest, FirstConfiguration) {
 
   // Registered, with the product, branch and machine policy.
   EXPECT_EQ(store_dump(),
-            "meta key=\"schema_version\" value=\"2\"\n"
+            "meta key=\"schema_version\" value=\"3\"\n"
             "sec_master password_hash=<hash>\n"
             "objectspace name=\"/BREVIK\" type=14 description=\"Zarn product\"\n"
             "objectspace name=\"/BREVIK/brevik1\" type=14 description=\"Zarn branch\"\n"

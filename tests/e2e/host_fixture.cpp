@@ -120,4 +120,28 @@ std::string describe(const hostsim::RunResult& result) {
   return text.str();
 }
 
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+bool make_zarnd_kill_zarncfg(const TempHost& host) {
+  if (host.sh("cp -p /opt/zarn/bin/zarnd /opt/zarn/bin/zarnd.real").exit_status != 0) return false;
+  host.write_file("/opt/zarn/bin/zarnd",
+                  "#!/bin/sh\n"
+                  "p=$PPID\n"
+                  "while [ \"$p\" -gt 1 ]; do\n"
+                  "  if [ \"$(cat /proc/$p/comm)\" = zarncfg ]; then kill -9 \"$p\"; exit 0; fi\n"
+                  "  set -- $(cat /proc/$p/stat); p=$4\n"
+                  "done\n",
+                  0755);
+  return true;
+}
+
+bool put_back_zarnd(const TempHost& host) {
+  return host.sh("mv /opt/zarn/bin/zarnd.real /opt/zarn/bin/zarnd").exit_status == 0;
+}
+
 }  // namespace e2e

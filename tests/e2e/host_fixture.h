@@ -97,7 +97,16 @@ hostsim::RunOptions with_stdin(std::string data);
 hostsim::RunOptions in_dir(std::string cwd);
 hostsim::RunOptions with_timeout(std::chrono::seconds timeout);
 
+// The lines of a text, without their newlines.
+std::vector<std::string> lines_of(const std::string& text);
+
 // Prints a run's output when an assertion about it fails.
 std::string describe(const hostsim::RunResult& result);
+
+// Makes `zarnd` of the host kill (SIGKILL) the zarncfg that starts it, as a
+// crash in the middle of a first configuration would, after its whole
+// policy; false when the real one cannot be kept.  put_back_zarnd undoes it.
+[[nodiscard]] bool make_zarnd_kill_zarncfg(const TempHost& host);
+[[nodiscard]] bool put_back_zarnd(const TempHost& host);
 
 }  // namespace e2e

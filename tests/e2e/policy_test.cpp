@@ -96,18 +96,10 @@ class PolicyTest : public ::testing::Test {
   // its whole policy: the process id of the killed run, whose `applied`
   // undo records the policy server holds.
   std::string configure_killed_after_policy(const TempHost& h, std::size_t applied) {
-    if (h.sh("cp -p /opt/zarn/bin/zarnd /opt/zarn/bin/zarnd.real").exit_status != 0) return "no copy of zarnd";
-    h.write_file("/opt/zarn/bin/zarnd",
-                 "#!/bin/sh\n"
-                 "p=$PPID\n"
-                 "while [ \"$p\" -gt 1 ]; do\n"
-                 "  if [ \"$(cat /proc/$p/comm)\" = zarncfg ]; then kill -9 \"$p\"; exit 0; fi\n"
-                 "  set -- $(cat /proc/$p/stat); p=$4\n"
-                 "done\n",
-                 0755);
+    if (!make_zarnd_kill_zarncfg(h)) return "no copy of zarnd";
     const auto killed = configure(h);
     EXPECT_EQ(killed.exit_status, 128 + 9) << describe(killed);
-    EXPECT_EQ(h.sh("mv /opt/zarn/bin/zarnd.real /opt/zarn/bin/zarnd").exit_status, 0);
+    EXPECT_TRUE(put_back_zarnd(h));
     return pid_of_run_with(applied);
   }
 
@@ -525,7 +517,7 @@ TEST_F(PolicyTest, MigratedStoreOfThePreviousVersion) {
   const auto refused = first().sh(std::string(kKxadmin) + "dump");
   EXPECT_EQ(refused.exit_status, 1) << describe(refused);
 
-  EXPECT_EQ(kx("migrate"), "policy store /var/Varden/policy.db migrated from version 1 to version 2\n");
+  EXPECT_EQ(kx("migrate"), "policy store /var/Varden/policy.db migrated from version 1 to version 3\n");
   EXPECT_EQ(dump(), before);
 
   TempHost& failing = add_host("zarnhost2");

@@ -45,10 +45,12 @@ class SiteStore {
   }
 
   // Points the host's configuration at this store (a store file needs
-  // nothing: it is where the host looks by default).
-  void point(const TempHost& host) const {
-    if (!database_) return;
-    host.write_file("/opt/Varden/etc/vd.conf", "[vdrte]\nconfigured = yes\n\n[kxadmin]\nstore = " + location_in_host() + "\n");
+  // nothing: it is where the host looks by default), with `entries` (lines
+  // "name = value") added to stanza kxadmin.
+  void point(const TempHost& host, const std::string& entries = "") const {
+    if (!database_ && entries.empty()) return;
+    host.write_file("/opt/Varden/etc/vd.conf",
+                    "[vdrte]\nconfigured = yes\n\n[kxadmin]\nstore = " + location_in_host() + "\n" + entries);
   }
 
   std::string location_in_host() const {

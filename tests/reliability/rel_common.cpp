@@ -180,6 +180,13 @@ struct StoredHost {
 
 kxtest::Backend store_backend() { return backend; }
 
+std::unique_ptr<e2e::SiteStore> shared_site_store() {
+  auto site = backend == kxtest::Backend::sqlite ? std::make_unique<e2e::SiteStore>(backend)
+                                                 : std::make_unique<e2e::SiteStore>(backend, cluster->socket_dir());
+  if (!site->problem().empty()) throw std::runtime_error("no store database: " + site->problem());
+  return site;
+}
+
 void with_fresh_host(const HostBody& body) {
   StoredHost stored;
   prepare_host(stored.host);

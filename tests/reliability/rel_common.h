@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "e2e/host_fixture.h"
+#include "e2e/site_store.h"
 #include "kx_test_stores.h"
 
 namespace rel {
@@ -91,6 +92,9 @@ kxtest::Backend store_backend();
 using HostBody = std::function<void(const e2e::TempHost&, const HostSnapshot&)>;
 void with_fresh_host(const HostBody& body);
 void with_configured_host(const HostBody& body);
+
+// A store that several hosts share, on the driver's backend.
+std::unique_ptr<e2e::SiteStore> shared_site_store();
 
 // The value of "--name N" on the command line, else `fallback`.
 long count_option(int argc, char** argv, std::string_view name, long fallback);

@@ -36,5 +36,6 @@ int main(int argc, char** argv) {
   if (command == "dump") return run_dump(store_path, rest);
   if (command == "migrate") return run_migrate(store_path, rest);
   if (command == "run") return run_runs(store_path, rest);
+  if (command == "lease") return run_leases(store_path, rest);
   return run_listing(store_path, command, rest);
 }

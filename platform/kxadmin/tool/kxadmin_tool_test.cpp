@@ -1,8 +1,11 @@
 // Runs the built kxadmin tool as a user would.
 #include <fcntl.h>
 
+#include <chrono>
 #include <fstream>
+#include <regex>
 #include <sstream>
+#include <thread>
 
 #include "kx_codes.h"
 #include "kx_store_v1_fixture.h"
@@ -62,6 +65,15 @@ class ToolFixture : public ::testing::Test {
   }
 
   void init_store() { ASSERT_EQ(run_on_store({"init", "--sec-master-pwd", kxtest::SEC_MASTER_PWD}).exit_status, 0); }
+  // A sec_master context on the tool's store, as a program would have.
+  kxadmin_context_t logged_in() {
+    kxadmin_set_store_path(store);
+    kxadmin_context_t ctx;
+    kxadmin_response_t rsp;
+    EXPECT_EQ(kxadmin_context_createdefault("sec_master", kxtest::SEC_MASTER_PWD, ctx, rsp), 1);
+    kxadmin_set_store_path(std::nullopt);
+    return ctx;
+  }
 
   TempDir dir;
   std::unique_ptr<kxtest::StoreSpot> spot;
@@ -143,11 +155,9 @@ TEST_P(ToolTest, InitRefusesToOverwriteUnlessForced) {
 
 TEST_P(ToolTest, ListingsPrintSortedNames) {
   init_store();
-  kxadmin_set_store_path(store);
-  kxadmin_context_t ctx;
+  kxadmin_context_t ctx = logged_in();
+  ASSERT_NE(ctx, nullptr);
   kxadmin_response_t rsp;
-  ASSERT_EQ(kxadmin_context_createdefault("sec_master", kxtest::SEC_MASTER_PWD, ctx, rsp), 1);
-  kxadmin_set_store_path(std::nullopt);
   kxadmin_acl_create(ctx.get(), "zeta", rsp);
   kxadmin_acl_create(ctx.get(), "alpha", rsp);
   kxadmin_group_create2(ctx.get(), "g", "cn=g", "g", std::nullopt, rsp);
@@ -176,11 +186,9 @@ TEST_P(ToolTest, FaultsReachTheLibraryInAnotherProcess) {
                 .exit_status,
             0);
   EXPECT_EQ(run_on_store({"fault", "list"}).out, "kxadmin_acl_create b --code 0x00001357 --reason 1 --count 2\n");
-  kxadmin_set_store_path(store);
-  kxadmin_context_t ctx;
+  kxadmin_context_t ctx = logged_in();
+  ASSERT_NE(ctx, nullptr);
   kxadmin_response_t rsp;
-  ASSERT_EQ(kxadmin_context_createdefault("sec_master", kxtest::SEC_MASTER_PWD, ctx, rsp), 1);
-  kxadmin_set_store_path(std::nullopt);
   EXPECT_EQ(kxadmin_acl_create(ctx.get(), "a", rsp), 1);
   EXPECT_EQ(kxadmin_acl_create(ctx.get(), "b", rsp), 0);
   EXPECT_EQ(kxadmin_response_getcode(rsp.get(), 0), 0x1357u);
@@ -195,11 +203,9 @@ TEST_P(ToolTest, FaultsReachTheLibraryInAnotherProcess) {
 TEST_P(ToolTest, RunsAndTheirUndoRecordsCanBeListedRolledBackAndDiscarded) {
   init_store();
   const std::string before = run_on_store({"dump"}).out;
-  kxadmin_set_store_path(store);
-  kxadmin_context_t ctx;
+  kxadmin_context_t ctx = logged_in();
+  ASSERT_NE(ctx, nullptr);
   kxadmin_response_t rsp;
-  ASSERT_EQ(kxadmin_context_createdefault("sec_master", kxtest::SEC_MASTER_PWD, ctx, rsp), 1);
-  kxadmin_set_store_path(std::nullopt);
   for (const kxadmin_run_tag& tag : {kxadmin_run_tag{"h2", 7, 100}, kxadmin_run_tag{"h1", 8, 200}}) {
     ASSERT_EQ(kxadmin_context_setruntag(ctx.get(), tag, rsp), 1);
     ASSERT_EQ(kxadmin_acl_create(ctx.get(), tag.host, rsp), 1);
@@ -226,6 +232,26 @@ TEST_P(ToolTest, RunsAndTheirUndoRecordsCanBeListedRolledBackAndDiscarded) {
   EXPECT_EQ(run_on_store({"acl", "list"}).out, "h2\n");
 }
 
+TEST_P(ToolTest, LeasesAreListedWithTheirOwnersAndExpiry) {
+  init_store();
+  EXPECT_EQ(run_on_store({"lease", "list"}).out, "");
+  kxadmin_context_t ctx = logged_in();
+  ASSERT_NE(ctx, nullptr);
+  kxadmin_response_t rsp;
+  std::optional<kxadmin_lease> other;
+  ASSERT_EQ(kxadmin_context_setruntag(ctx.get(), kxadmin_run_tag{"h1", 8, 200}, rsp), 1);
+  ASSERT_EQ(kxadmin_lease_take(ctx.get(), "/B", 600000, other, rsp), 1);
+  ASSERT_EQ(kxadmin_context_setruntag(ctx.get(), kxadmin_run_tag{"h2", 7, 100}, rsp), 1);
+  ASSERT_EQ(kxadmin_lease_take(ctx.get(), "/A", 1, other, rsp), 1);
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));  // past the expiry of /A
+  const std::string listed = run_on_store({"lease", "list"}).out;
+  EXPECT_TRUE(std::regex_match(listed, std::regex("lease name=\"/A\" host=\"h2\" pid=7 started=100 expires=[0-9]+ expired\n"
+                                                  "lease name=\"/B\" host=\"h1\" pid=8 started=200 expires=[0-9]+\n")))
+      << listed;
+  EXPECT_EQ(run_on_store({"lease", "list", "x"}).exit_status, 2);
+  EXPECT_EQ(run_on_store({"lease"}).exit_status, 2);
+}
+
 TEST_F(SqliteToolTest, MigrateBringsAVersion1StoreUp) {
   ASSERT_TRUE(kxtest::make_version1_store(store, "old pw"));
   RunResult r = run_on_store({"dump"});
@@ -234,10 +260,10 @@ TEST_F(SqliteToolTest, MigrateBringsAVersion1StoreUp) {
 
   r = run_on_store({"migrate"});
   EXPECT_EQ(r.exit_status, 0) << r.err;
-  EXPECT_EQ(r.out, "policy store " + store + " migrated from version 1 to version 2\n");
+  EXPECT_EQ(r.out, "policy store " + store + " migrated from version 1 to version 3\n");
   EXPECT_NE(run_on_store({"dump"}).out.find("acl name=\"brevik-admin\"\n"), std::string::npos);
   r = run_on_store({"migrate"});
-  EXPECT_EQ(r.out, "policy store " + store + " has version 2 already\n");
+  EXPECT_EQ(r.out, "policy store " + store + " has version 3 already\n");
 
   std::ofstream(dir.file("text")) << "not a store\n";
   r = run({"--store", dir.file("text"), "migrate"});

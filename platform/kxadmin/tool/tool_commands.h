@@ -21,6 +21,8 @@ int run_dump(const std::string& store_path, Words words);
 int run_migrate(const std::string& store_path, Words words);
 // "run list [HOST]", "run rollback HOST PID STARTED", "run discard ...".
 int run_runs(const std::string& store_path, Words words);
+// "lease list".
+int run_leases(const std::string& store_path, Words words);
 // "objectspace list", "acl show NAME", "user list [PATTERN]", ...
 int run_listing(const std::string& store_path, std::string_view kind, Words words);
 

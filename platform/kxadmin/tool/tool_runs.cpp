@@ -1,5 +1,6 @@
-// kxadmin run and kxadmin migrate: the runs that left undo records, and
-// bringing a store of the previous version up to this one.
+// kxadmin run, lease and migrate: the runs that left undo records, the
+// leases on shared policy, and bringing a store of an older version up to
+// this one.
 #include <iostream>
 
 #include "kx_schema.h"
@@ -29,6 +30,20 @@ int list_runs(kx::Store& store, Words words) {
 }
 
 }  // namespace
+
+int run_leases(const std::string& store_path, Words words) {
+  if (words.size() != 1 || words[0] != "list") return usage_error();
+  std::unique_ptr<kx::Store> store = open_store(store_path);
+  if (!store) return EXIT_FAILED;
+  std::vector<kx::Lease> leases;
+  if (kx::Outcome r = store->read([&] { return store->lease_list(leases); }); !r.ok()) return failed(r);
+  for (const kx::Lease& lease : leases) {
+    std::cout << "lease name=" << kx::quote(lease.name) << " host=" << kx::quote(lease.owner.host)
+              << " pid=" << lease.owner.process_id << " started=" << lease.owner.start_time
+              << " expires=" << lease.expires_ms << (lease.expired ? " expired" : "") << "\n";
+  }
+  return EXIT_OK;
+}
 
 int run_runs(const std::string& store_path, Words words) {
   if (words.empty()) return usage_error();

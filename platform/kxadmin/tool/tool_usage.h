@@ -14,7 +14,7 @@ struct CommandForm {
   std::string_view does;  // one sentence for the manual page
 };
 
-inline constexpr std::array<CommandForm, 17> kCommandForms = {{
+inline constexpr std::array<CommandForm, 18> kCommandForms = {{
     {"init [--sec-master-pwd PASSWORD] [--force]",
      "Creates an empty policy store, and its missing parent directories, with the security master password "
      "PASSWORD (without the option, the first line of standard input). An existing store is replaced only "
@@ -23,7 +23,7 @@ inline constexpr std::array<CommandForm, 17> kCommandForms = {{
      "Prints the whole store as text, one line per row, sorted, with password hashes shown as <hash>; with --undo, "
      "the unfinished runs and their undo records follow, oldest record first."},
     {"migrate",
-     "Brings a policy store of the previous version (1) up to this version in one transaction, keeping every row; "
+     "Brings a policy store of an older version (1 or 2) up to this version in one transaction, keeping every row; "
      "a store of another version is left as it was."},
     {"objectspace list", "Prints the names of the object spaces, one a line, sorted."},
     {"object list", "Prints the names of the protected objects, one a line, sorted."},
@@ -47,6 +47,9 @@ inline constexpr std::array<CommandForm, 17> kCommandForms = {{
      "Rolls back the run with that tag: applies its undo records newest first, each in its own transaction, so "
      "that a roll-back cut short is finished by the next."},
     {"run discard HOST PID STARTED", "Removes the undo records of the run with that tag, keeping its changes."},
+    {"lease list",
+     "Prints the leases on shared policy, sorted by name: name, owning run (host, process id, start time), expiry "
+     "in milliseconds of the store's clock, and whether it has expired."},
 }};
 
 // "usage: kxadmin [--store PATH] FORM | FORM | ...\n"
