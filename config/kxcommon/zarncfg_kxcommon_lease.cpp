@@ -255,6 +255,8 @@ LeaseTiming zarncfg_lease_timing(const std::string& vd_conf) {
 
 bool zarncfg_shared_policy_present(const ConfigRecord& record, std::string_view space,
                                    const std::function<bool()>& space_exists, vd_msgid_t& status) {
+  // A preview only looks: it takes no lease, and waits for no other run.
+  if (zarncfg_kxadmin_current_preview() != nullptr) return space_exists();
   LeaseKeeper* keeper = lease_keeper(record);
   if (keeper == nullptr) {
     status = msg_id(1430);
