@@ -91,6 +91,20 @@ class StoreFaultTest : public ::testing::Test {
   void await_no_process_in_host() {
     while (!hostsim::processes_in_host(host_.dir()).empty()) std::this_thread::sleep_for(10ms);
   }
+  // The run failed on its own, said so, and rolled back what it had done.
+  void expect_failed_cleanly(const hostsim::RunResult& r) {
+    EXPECT_EQ(r.exit_status, 1) << describe(r);
+    EXPECT_EQ(r.term_signal, 0);
+    EXPECT_NE(r.out.find(kRollBack), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.substr(r.out.size() - std::min(r.out.size(), kFailed.size())), kFailed) << r.out;
+    EXPECT_FALSE(host_.exists("/opt/zarn/etc/zarnd.conf"));
+  }
+  // A plain re-run configures the host.
+  void expect_next_run_configures() {
+    const auto again = host_.zarncfg(first_args());
+    EXPECT_EQ(again.exit_status, 0) << describe(again);
+    expect_one_configured_host();
+  }
   // The policy of one configured host, once.
   void expect_one_configured_host() {
     EXPECT_EQ(host_.sh("/opt/Varden/bin/kxadmin objectspace list").out, "/BREVIK\n/BREVIK/brevik1\n");
@@ -136,12 +150,8 @@ TEST_F(StoreFaultTest, ServerStoppedDuringAPolicyLoadFailsTheRun) {
   ASSERT_TRUE(cluster_.halt());
   const auto r = stopped.get();
 
-  EXPECT_EQ(r.exit_status, 1) << describe(r);
-  EXPECT_EQ(r.term_signal, 0);
+  expect_failed_cleanly(r);
   EXPECT_NE(r.out.find(kFirstRunHead + kProductPolicy), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find(kRollBack), std::string::npos) << r.out;
-  EXPECT_EQ(r.out.substr(r.out.size() - std::min(r.out.size(), kFailed.size())), kFailed) << r.out;
-  EXPECT_FALSE(host_.exists("/opt/zarn/etc/zarnd.conf"));
   ASSERT_TRUE(cluster_.resume());
 }
 
@@ -155,9 +165,7 @@ TEST_F(StoreFaultTest, TheRunAfterAServerStoppedDuringAPolicyLoadCompletes) {
   EXPECT_EQ(stopped.get().exit_status, 1);
   ASSERT_TRUE(cluster_.resume());
 
-  const auto again = host_.zarncfg(first_args());
-  EXPECT_EQ(again.exit_status, 0) << describe(again);
-  expect_one_configured_host();
+  expect_next_run_configures();
 }
 
 // The server ends the run's session (as a cut connection or an
@@ -170,15 +178,9 @@ TEST_F(StoreFaultTest, ConnectionCutDuringAPolicyLoadFailsTheRunAndTheNextComple
   lock.release();
   const auto r = stopped.get();
 
-  EXPECT_EQ(r.exit_status, 1) << describe(r);
-  EXPECT_EQ(r.term_signal, 0);
-  EXPECT_NE(r.out.find(kRollBack), std::string::npos) << r.out;
-  EXPECT_EQ(r.out.substr(r.out.size() - std::min(r.out.size(), kFailed.size())), kFailed) << r.out;
-  EXPECT_FALSE(host_.exists("/opt/zarn/etc/zarnd.conf"));
+  expect_failed_cleanly(r);
 
-  const auto again = host_.zarncfg(first_args());
-  EXPECT_EQ(again.exit_status, 0) << describe(again);
-  expect_one_configured_host();
+  expect_next_run_configures();
 }
 
 TEST_F(StoreFaultTest, KilledDuringAPolicyLoadThenRunAgain) {
@@ -189,9 +191,7 @@ TEST_F(StoreFaultTest, KilledDuringAPolicyLoadThenRunAgain) {
   lock.release();
   await_no_process_in_host();
 
-  const auto again = host_.zarncfg(first_args());
-  EXPECT_EQ(again.exit_status, 0) << describe(again);
-  expect_one_configured_host();
+  expect_next_run_configures();
 }
 
 }  // namespace

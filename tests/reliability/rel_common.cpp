@@ -203,22 +203,30 @@ void with_configured_host(const HostBody& body) {
   body(stored.host, configured);
 }
 
-long count_option(int argc, char** argv, std::string_view name, long fallback) {
+namespace {
+
+// The word after "--name N" on the command line, else none.
+const char* option_value(int argc, char** argv, std::string_view name) {
   for (int i = 1; i + 1 < argc; ++i) {
-    if (name == argv[i]) return std::strtol(argv[i + 1], nullptr, 10);
+    if (name == argv[i]) return argv[i + 1];
   }
-  return fallback;
+  return nullptr;
+}
+
+}  // namespace
+
+long count_option(int argc, char** argv, std::string_view name, long fallback) {
+  const char* value = option_value(argc, argv, name);
+  return value != nullptr ? std::strtol(value, nullptr, 10) : fallback;
 }
 
 namespace {
 
 void choose_backend(int argc, char** argv) {
-  for (int i = 1; i + 1 < argc; ++i) {
-    if (std::string_view(argv[i]) != "--backend") continue;
-    const std::string_view value = argv[i + 1];
-    if (value == "postgresql") {
+  if (const char* value = option_value(argc, argv, "--backend")) {
+    if (std::string_view(value) == "postgresql") {
       backend = kxtest::Backend::postgresql;
-    } else if (value != "sqlite") {
+    } else if (std::string_view(value) != "sqlite") {
       throw std::runtime_error("--backend takes sqlite or postgresql");
     }
   }
