@@ -5,18 +5,15 @@
 // same policy at once.  The lease is renewed by a thread of its own, so that
 // it stays alive while the run waits for its children (zarnd -T may take
 // minutes).
-#include <signal.h>
-
 #include <chrono>
-#include <condition_variable>
 #include <cstdlib>
 #include <memory>
-#include <mutex>
 #include <thread>
 
 #include "stanza_file.h"
 #include "zarncfg_interrupt.h"
 #include "zarncfg_kxcommon.h"
+#include "zarncfg_lease_keeper.h"
 #include "zarncfg_svc.h"
 
 namespace {
@@ -30,81 +27,6 @@ long entry_ms(StanzaFile& file, std::string_view entry, long fallback) {
   const long value = std::strtol(file.value->c_str(), &end, 10);
   return end != file.value->c_str() && *end == '\0' && value > 0 ? value : fallback;
 }
-
-// Renews the run's leases every renewal period through a context of its
-// own (a context serves one thread), and notes a lease the run has lost.
-// It prints and logs nothing: the run's thread reports.
-class LeaseKeeper {
- public:
-  LeaseKeeper(kxadmin_context_t context, long renewal_ms)
-      : context_(std::move(context)), renewal_(renewal_ms), expiry_ms_(3 * renewal_ms) {
-    // Signals are the run's thread's to take: this one never sees them.
-    sigset_t all;
-    sigset_t previous;
-    sigfillset(&all);
-    (void)pthread_sigmask(SIG_SETMASK, &all, &previous);  // cannot fail with valid sets
-    thread_ = std::thread([this] { keep_renewing(); });
-    (void)pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-  }
-  ~LeaseKeeper() {
-    {
-      std::lock_guard<std::mutex> hold(mutex_);
-      stopping_ = true;
-    }
-    wake_.notify_all();
-    thread_.join();
-  }
-  LeaseKeeper(const LeaseKeeper&) = delete;
-  LeaseKeeper& operator=(const LeaseKeeper&) = delete;
-
-  void add(std::string_view name) {
-    std::lock_guard<std::mutex> hold(mutex_);
-    names_.emplace_back(name);
-  }
-  void remove(std::string_view name) {
-    std::lock_guard<std::mutex> hold(mutex_);
-    std::erase(names_, std::string(name));
-  }
-  std::vector<std::string> names() {
-    std::lock_guard<std::mutex> hold(mutex_);
-    return names_;
-  }
-  // The first lease found lost, empty while none is.
-  std::string lost() {
-    std::lock_guard<std::mutex> hold(mutex_);
-    return lost_;
-  }
-
- private:
-  void keep_renewing() {
-    std::unique_lock<std::mutex> hold(mutex_);
-    while (!wake_.wait_for(hold, renewal_, [this] { return stopping_; })) {
-      const std::vector<std::string> names = names_;
-      hold.unlock();
-      for (const std::string& name : names) renew(name);
-      hold.lock();
-    }
-  }
-  // A renewal that fails for another reason (the server busy or away) is
-  // tried again next period; three missed ones let the lease expire.
-  void renew(const std::string& name) {
-    kxadmin_response_t response;
-    if (kxadmin_lease_renew(context_.get(), name, expiry_ms_, response) == 1) return;
-    if (kxadmin_response_getcode(response.get(), 0) != KXADMIN_CODE_LEASE_LOST) return;
-    std::lock_guard<std::mutex> hold(mutex_);
-    if (lost_.empty()) lost_ = name;
-  }
-
-  kxadmin_context_t context_;
-  std::chrono::milliseconds renewal_;
-  long expiry_ms_;
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  bool stopping_ = false;
-  std::vector<std::string> names_;
-  std::string lost_;
-  std::thread thread_;
-};
 
 std::unique_ptr<LeaseKeeper>& keeper() {
   static std::unique_ptr<LeaseKeeper> instance;
@@ -129,7 +51,16 @@ LeaseKeeper* lease_keeper(const ConfigRecord& record) {
     kxadmin_free(response);
     return nullptr;
   }
-  keeper() = std::make_unique<LeaseKeeper>(std::move(context), timing().renewal_ms);
+  // The keeper's thread renews through a context of its own: a context
+  // serves one thread.
+  auto renewing = std::make_shared<kxadmin_context_t>(std::move(context));
+  const long expiry_ms = timing().expiry_ms();
+  auto renew = [renewing, expiry_ms](const std::string& name) {
+    kxadmin_response_t response;
+    if (kxadmin_lease_renew(renewing->get(), name, expiry_ms, response) == 1) return Renewal::renewed;
+    return kxadmin_response_getcode(response.get(), 0) == KXADMIN_CODE_LEASE_LOST ? Renewal::lost : Renewal::failed;
+  };
+  keeper() = std::make_unique<LeaseKeeper>(renew, std::chrono::milliseconds(timing().renewal_ms));
   return keeper().get();
 }
 

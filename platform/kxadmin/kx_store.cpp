@@ -178,7 +178,12 @@ Outcome Store::call(std::string_view api, opt_str name, const std::function<Outc
   // a change through it fails in the database.
   if (read_only_) return read(change);
   for (int attempt = 1;; ++attempt) {
-    Outcome result = call_once(api, name, change);
+    // The leases an attempt notes as taken or given up are so only once
+    // its transaction is committed.
+    const std::set<std::string, std::less<>> leases_before = leases_taken_;
+    bool committed = false;
+    Outcome result = call_once(api, name, change, committed);
+    if (!committed) leases_taken_ = leases_before;
     if (result.ok() || !db_->met_conflict()) return result;
     if (attempt == CONFLICT_ATTEMPTS) {
       return failure(CODE_STORE_ERROR, "policy store failure: changes of other clients conflicted with this call " +
@@ -188,7 +193,8 @@ Outcome Store::call(std::string_view api, opt_str name, const std::function<Outc
   }
 }
 
-Outcome Store::call_once(std::string_view api, opt_str name, const std::function<Outcome()>& change) {
+Outcome Store::call_once(std::string_view api, opt_str name, const std::function<Outcome()>& change,
+                         bool& committed) {
   // The write lock is taken at once (waiting up to the busy timeout); a
   // deferred transaction could not wait when it upgrades later.
   if (db_->begin_write() != DbStatus::ok) {
@@ -223,6 +229,7 @@ Outcome Store::call_once(std::string_view api, opt_str name, const std::function
     db_->rollback();
     return error;
   }
+  committed = true;
   return result;
 }
 

@@ -225,8 +225,8 @@ class Store {
       : path_(std::move(path)), db_(std::move(db)), read_only_(read_only) {}
   Outcome take_fault(std::string_view api, opt_str name, std::optional<Fault>& fault);
   // One attempt of `call`: its transaction, which a conflict with another
-  // client's may end.
-  Outcome call_once(std::string_view api, opt_str name, const std::function<Outcome()>& change);
+  // client's may end; `committed` tells whether its transaction was.
+  Outcome call_once(std::string_view api, opt_str name, const std::function<Outcome()>& change, bool& committed);
   // The change with its undo record; the savepoint keeps a consumed fault
   // while a failed change is undone.
   Outcome changed(std::string_view api, opt_str name, const std::function<Outcome()>& change);

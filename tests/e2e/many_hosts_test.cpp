@@ -41,11 +41,15 @@ std::string host_name(int i) {
   return name.str();
 }
 
-// The first numbered error of a run, to tell why a host lost.
-std::string first_error(const std::string& out) {
-  const auto at = out.find("ZRNCF");
-  if (at == std::string::npos) return "(none)";
-  return out.substr(at, out.find('\n', at) - at);
+// Why a host lost: what it printed, and the records of its log that
+// carry an error or a store code, which name the call that failed.
+std::string why_it_failed(const TempHost& host, const hostsim::RunResult& r) {
+  std::string why = describe(r) + "\nlog records of note:\n";
+  std::istringstream log(host.log_text());
+  for (std::string line; std::getline(log, line);) {
+    if (line.find("E ") != std::string::npos || line.find("0x1354") != std::string::npos) why += line + "\n";
+  }
+  return why;
 }
 
 struct Fleet {
@@ -150,7 +154,7 @@ TEST_P(ManyHostsTest, FirstConfigurationsAtOnceThenReconfigureAtOnce) {
     if (clean) ++consistent;
     if (!configured[i]) {
       failed.push_back(i);
-      std::cout << host_name(static_cast<int>(i)) << " rolled back: " << first_error(first[i].out) << "\n";
+      std::cout << host_name(static_cast<int>(i)) << " rolled back:\n" << why_it_failed(*fleet_.hosts[i], first[i]) << "\n";
     }
   }
   expect_store_consistent(configured);
