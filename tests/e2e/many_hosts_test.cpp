@@ -5,6 +5,8 @@
 // all of them reconfigure at once.  On both backends of the store.
 //
 // ZARN_MANY_HOSTS sets the number of hosts (default 10, at least 2).
+#include <signal.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -237,6 +239,45 @@ TEST_P(ManyHostsTest, AHostGivesUpAfterTheWaitLimitAndLeavesTheOwnerAlone) {
   std::vector<bool> configured(fleet_.hosts.size(), false);
   configured[0] = true;
   expect_store_consistent(configured);
+  EXPECT_EQ(fleet_.kxadmin({"lease", "list"}), "");
+}
+
+// A host waiting for policy another host is creating stops at a
+// termination signal: its run ends through its roll-back, it leaves
+// nothing in the store, and the other host goes on undisturbed.
+TEST_P(ManyHostsTest, AWaitingHostStopsAtATerminationSignal) {
+  const TempHost& owner = *fleet_.hosts[0];
+  const TempHost& waiter = *fleet_.hosts[1];
+  owner.write_file("/var/zarn/run/hold.zarnd-T", "");
+  hostsim::RunResult owned;
+  std::thread first([&] { owned = owner.zarncfg(fleet_.first_args(0), with_timeout(kRunTimeout)); });
+  for (int i = 0; i < 6000 && !owner.exists("/var/zarn/run/held.zarnd-T"); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  hostsim::RunResult stopped;
+  std::thread second([&] { stopped = waiter.zarncfg(fleet_.first_args(1), with_timeout(kRunTimeout)); });
+  bool waiting = false;
+  for (int i = 0; i < 6000 && !waiting; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    waiting = waiter.exists(kZarncfgLog) && waiter.read_file(kZarncfgLog).find("ZRNCF1426I") != std::string::npos;
+  }
+  EXPECT_TRUE(waiting);
+  const pid_t pid = static_cast<pid_t>(std::stol(waiter.read_file("/var/zarn/run/zarncfg.lock")));
+  EXPECT_EQ(::kill(pid, SIGTERM), 0);
+  second.join();
+  EXPECT_EQ(owner.sh("rm -f /var/zarn/run/hold.zarnd-T").exit_status, 0);
+  first.join();
+
+  EXPECT_EQ(stopped.exit_status, 1) << describe(stopped);
+  EXPECT_NE(stopped.out.find("ZRNCF1396E   The configuration process was interrupted by signal SIGTERM.\n"),
+            std::string::npos)
+      << describe(stopped);
+  EXPECT_NE(stopped.out.find("ZRNCF0021E"), std::string::npos) << describe(stopped);
+  EXPECT_EQ(owned.exit_status, 0) << describe(owned);
+  std::vector<bool> configured(fleet_.hosts.size(), false);
+  configured[0] = true;
+  expect_store_consistent(configured);
+  EXPECT_EQ(fleet_.kxadmin({"run", "list"}), "");
   EXPECT_EQ(fleet_.kxadmin({"lease", "list"}), "");
 }
 
