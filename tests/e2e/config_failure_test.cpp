@@ -103,6 +103,23 @@ TEST_F(ConfigFailureTest, PolicyCommand) {
   EXPECT_EQ(sh("/opt/Varden/bin/kxadmin fault list").out, "");
 }
 
+TEST_F(ConfigFailureTest, LeaseOnSharedPolicy) {
+  ASSERT_EQ(sh("/opt/Varden/bin/kxadmin fault kxadmin_lease_take /BREVIK").exit_status, 0);
+
+  const auto r = zarncfg(first_args());
+
+  EXPECT_EQ(r.out, kFirstRunHead +
+                       "ZRNCF1430E   The lease on the policy /BREVIK could not be taken on the Varden Policy Server.\n" +
+                       kRollBack + "\n" + kUnregister + kFailed)
+      << describe(r);
+  EXPECT_EQ(r.exit_status, 1);
+  // The store's reason is in the log.
+  EXPECT_NE(host().log_text().find("injected fault in kxadmin_lease_take"), std::string::npos) << host().log_text();
+  expect_first_configuration_undone();
+  EXPECT_EQ(sh("/opt/Varden/bin/kxadmin fault list").out, "");
+  EXPECT_EQ(sh("/opt/Varden/bin/kxadmin lease list").out, "");
+}
+
 TEST_F(ConfigFailureTest, TrustedComputingBase) {
   fail_tool("zarnd-T", "3");
 
