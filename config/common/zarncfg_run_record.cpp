@@ -31,10 +31,11 @@ std::string tag_text(const RunTag& tag) {
 
 // The lines that describe one run's password work, each after `prefix`.
 void format_work(std::ostringstream& out, const std::string& prefix, bool registration, LrdChange lrd,
-                 const std::vector<std::string>& policy_files) {
+                 const std::vector<std::string>& policy_files, bool settled) {
   if (registration) out << prefix << "registration zarnd\n";
   if (lrd != LrdChange::none) out << prefix << "lrd " << lrd_word(lrd) << "\n";
   for (const std::string& file : policy_files) out << prefix << "policy " << file << "\n";
+  if (settled) out << prefix << "settled\n";
 }
 
 std::vector<std::string> words_of(const std::string& line) {
@@ -56,10 +57,14 @@ std::optional<RunTag> tag_from(const std::vector<std::string>& words, std::size_
   return tag;
 }
 
-// Applies one work line ("registration zarnd", "lrd ...", "policy ...")
-// starting at words[at]; false when it is none.
+// Applies one work line ("registration zarnd", "lrd ...", "policy ...",
+// "settled") starting at words[at]; false when it is none.
 bool read_work(const std::vector<std::string>& words, std::size_t at, bool& registration, LrdChange& lrd,
-               std::vector<std::string>& policy_files) {
+               std::vector<std::string>& policy_files, bool& settled) {
+  if (words.size() == at + 1 && words[at] == "settled") {
+    settled = true;
+    return true;
+  }
   if (words.size() != at + 2) return false;
   const std::string& what = words[at];
   if (what == "registration" && words[at + 1] == "zarnd") {
@@ -78,7 +83,7 @@ UnfinishedWork& unfinished_of(RunRecord& record, const RunTag& tag) {
   for (UnfinishedWork& work : record.unfinished) {
     if (work.tag == tag) return work;
   }
-  record.unfinished.push_back(UnfinishedWork{tag, false, LrdChange::none, {}});
+  record.unfinished.push_back(UnfinishedWork{tag, false, LrdChange::none, {}, false});
   return record.unfinished.back();
 }
 
@@ -102,9 +107,9 @@ bool read_line(RunRecord& record, const std::vector<std::string>& words) {
     const std::optional<RunTag> tag = tag_from(words, 1);
     if (!tag) return false;
     UnfinishedWork& work = unfinished_of(record, *tag);
-    return read_work(words, 4, work.registration, work.lrd, work.policy_files);
+    return read_work(words, 4, work.registration, work.lrd, work.policy_files, work.settled);
   }
-  return read_work(words, 0, record.registration, record.lrd, record.policy_files);
+  return read_work(words, 0, record.registration, record.lrd, record.policy_files, record.settled);
 }
 
 struct CurrentRecord {
@@ -128,10 +133,11 @@ std::string format_run_record(const RunRecord& record) {
         << (record.configured_before ? (*record.configured_before ? "yes" : "no") : "unknown") << "\n";
     for (const std::string& path : record.backed_up) out << "backed-up " << path << "\n";
     for (const std::string& path : record.absent) out << "absent " << path << "\n";
-    format_work(out, "", record.registration, record.lrd, record.policy_files);
+    format_work(out, "", record.registration, record.lrd, record.policy_files, record.settled);
   }
   for (const UnfinishedWork& work : record.unfinished) {
-    format_work(out, "unfinished " + tag_text(work.tag) + " ", work.registration, work.lrd, work.policy_files);
+    format_work(out, "unfinished " + tag_text(work.tag) + " ", work.registration, work.lrd, work.policy_files,
+                work.settled);
   }
   return out.str();
 }
@@ -202,6 +208,11 @@ bool zarncfg_note_lrd_change(LrdChange change, vd_msgid_t& status) {
 
 bool zarncfg_note_policy_file(const std::string& path, vd_msgid_t& status) {
   if (current()) current()->record.policy_files.push_back(path);
+  return zarncfg_save_run_record(status);
+}
+
+bool zarncfg_note_settled(bool settled, vd_msgid_t& status) {
+  if (current()) current()->record.settled = settled;
   return zarncfg_save_run_record(status);
 }
 

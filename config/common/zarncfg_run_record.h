@@ -13,9 +13,12 @@
 //   registration zarnd                     the daemon's registration was started
 //   lrd register|unregister                the log router's registration change was started
 //   policy <path>                          a policy command file was being applied
+//   settled                                every step succeeded: the run's changes stay,
+//                                          and the policy server is dropping its undo records
 //   unfinished <host> <pid> <start time> registration zarnd
 //   unfinished <host> <pid> <start time> lrd register|unregister
 //   unfinished <host> <pid> <start time> policy <path>
+//   unfinished <host> <pid> <start time> settled    undo records to drop, not to take back
 //
 // "unfinished" lines are the work of an earlier run that was killed and
 // that only a run with the security master password can finish; they stay
@@ -50,8 +53,11 @@ struct UnfinishedWork {
   bool registration = false;
   LrdChange lrd = LrdChange::none;
   std::vector<std::string> policy_files;
+  // The run had succeeded: what the policy server still keeps of it are
+  // undo records to drop; its changes stay.
+  bool settled = false;
   bool operator==(const UnfinishedWork&) const = default;
-  bool empty() const { return !registration && lrd == LrdChange::none && policy_files.empty(); }
+  bool empty() const { return !registration && lrd == LrdChange::none && policy_files.empty() && !settled; }
 };
 
 struct RunRecord {
@@ -62,11 +68,16 @@ struct RunRecord {
   bool registration = false;
   LrdChange lrd = LrdChange::none;
   std::vector<std::string> policy_files;
+  bool settled = false;
   std::vector<UnfinishedWork> unfinished;
   bool operator==(const RunRecord&) const = default;
   bool has_run() const { return tag.pid != 0; }
-  // The part of this run's own work that needs the password to finish.
-  UnfinishedWork password_work() const { return {tag, registration, lrd, policy_files}; }
+  // The part of this run's own work that needs the password to finish:
+  // after it settled, only the dropping of its undo records.
+  UnfinishedWork password_work() const {
+    if (settled) return {tag, false, LrdChange::none, {}, !policy_files.empty()};
+    return {tag, registration, lrd, policy_files};
+  }
 };
 
 std::string format_run_record(const RunRecord& record);
@@ -99,5 +110,8 @@ bool zarncfg_save_run_record(vd_msgid_t& status);
 bool zarncfg_note_registration(vd_msgid_t& status);
 bool zarncfg_note_lrd_change(LrdChange change, vd_msgid_t& status);
 bool zarncfg_note_policy_file(const std::string& path, vd_msgid_t& status);
+// Every step succeeded (or, `settled` false, the policy server could not
+// drop the undo records after all and the run is being rolled back).
+bool zarncfg_note_settled(bool settled, vd_msgid_t& status);
 // The run is over: only the unfinished work of earlier runs stays on disk.
 void zarncfg_end_run_record();

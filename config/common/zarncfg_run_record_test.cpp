@@ -56,12 +56,30 @@ TEST(RunRecord, ReadsBackWhatItWrote) {
   }
 }
 
+TEST(RunRecord, ASettledRunLeavesOnlyItsUndoRecordsToDrop) {
+  RunRecord settled = full_record();
+  settled.unfinished.clear();
+  settled.settled = true;
+  const std::string text = format_run_record(settled);
+  EXPECT_EQ(text.substr(text.rfind("\npolicy ") + 1), "policy /opt/zarn/etc/brevik.per-policy\nsettled\n");
+  EXPECT_EQ(settled.password_work(), (UnfinishedWork{kTag, false, LrdChange::none, {}, true}));
+  settled.policy_files.clear();
+  EXPECT_TRUE(settled.password_work().empty()) << "no policy, no records to drop";
+
+  RunRecord carried;
+  carried.unfinished = {UnfinishedWork{kTag, false, LrdChange::none, {}, true}};
+  EXPECT_EQ(format_run_record(carried), "zarncfg-run-record 1\nunfinished zarnhost 4242 1700000000 settled\n");
+  for (const RunRecord& record : {settled, carried}) {
+    EXPECT_EQ(parse_run_record(format_run_record(record)), record) << format_run_record(record);
+  }
+}
+
 TEST(RunRecord, AnythingElseIsNoRecord) {
   for (const char* text : {"", "zarncfg-run-record 2\n", "zarncfg-run-record 1\nrun zarnhost x 1\n",
                            "zarncfg-run-record 1\nlrd sideways\n", "zarncfg-run-record 1\nregistration zarnlrd\n",
                            "zarncfg-run-record 1\nconfigured-before maybe\n", "zarncfg-run-record 1\nbacked-up\n",
                            "zarncfg-run-record 1\nunfinished zarnhost 17 registration\n",
-                           "zarncfg-run-record 1\npassword Secr3t\n"}) {
+                           "zarncfg-run-record 1\npassword Secr3t\n", "zarncfg-run-record 1\nsettled yes\n"}) {
     EXPECT_FALSE(parse_run_record(text)) << text;
   }
 }

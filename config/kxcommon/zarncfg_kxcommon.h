@@ -182,6 +182,13 @@ std::optional<unsigned long> zarncfg_kxadmin_records_of(const kxadmin_context* c
 // must not apply its own policy over what is left.
 [[nodiscard]] bool zarncfg_kxadmin_roll_back_killed_run(const ConfigRecord& record, const kxadmin_run_tag& tag,
                                                         vd_msgid_t& status);
+// Drops, on the policy server, the undo records a run of this host left
+// when it was killed after every step had succeeded (and its record said
+// so): its policy stays.  Needs the security master password of the
+// record.  False with ZRNCF1424E printed and logged and the status set
+// when the server could not drop them.
+[[nodiscard]] bool zarncfg_kxadmin_drop_settled_run(const ConfigRecord& record, const kxadmin_run_tag& tag,
+                                                    vd_msgid_t& status);
 // Takes back the undo records of the run of that tag, one dot each after
 // `announce` got their number; true when none are left (or there were
 // none, when nothing is announced).

@@ -17,6 +17,7 @@ bool roll_back_with(const kxadmin_context* admin, const kxadmin_run_tag& tag) {
   });
 }
 
+
 }  // namespace
 
 bool zarncfg_kxadmin_take_back_run(const kxadmin_context* admin, const kxadmin_run_tag& tag,
@@ -45,21 +46,53 @@ bool zarncfg_kxadmin_take_back_run(const kxadmin_context* admin, const kxadmin_r
   return left == 0;
 }
 
-bool zarncfg_kxadmin_roll_back_killed_run(const ConfigRecord& record, const kxadmin_run_tag& tag,
-                                          vd_msgid_t& status) {
-  FunctionTrace scope("zarncfg_kxadmin_roll_back_killed_run");
-  // A context of its own, without this run's tag: taking a run back writes
-  // no records, and this run's own context is made by its own steps.
+namespace {
+
+// A context of its own, without this run's tag: taking a run back or
+// dropping its records writes no records, and this run's own context is
+// made by its own steps.  Empty when it cannot be made.
+kxadmin_context_t admin_context(const ConfigRecord& record) {
   kxadmin_context_t admin;
   kxadmin_response_t response;
   const int result =
       kxadmin_context_createdefault("sec_master", record[IDX_SEC_MASTER_PWD].text(), admin, response);
   trace(msg_id(359), "kxadmin_context_createdefault", static_cast<long>(result));
-  if (result != 1) {
-    zarncfg_process_response(response.get());
-    kxadmin_free(response);
-  }
-  if (result == 1 && roll_back_with(admin.get(), tag)) return true;
+  if (result == 1) return admin;
+  zarncfg_process_response(response.get());
+  kxadmin_free(response);
+  return {};
+}
+
+bool drop_with(const kxadmin_context* admin, const kxadmin_run_tag& tag) {
+  const std::optional<unsigned long> records = zarncfg_kxadmin_records_of(admin, tag);
+  if (!records) return false;
+  if (*records == 0) return true;
+  kxadmin_response_t response;
+  trace(msg_id(306), "run_discard");
+  const int result = kxadmin_run_discard(admin, tag, response);
+  trace(msg_id(307), "run_discard", static_cast<long>(result));
+  if (result == 1) return true;
+  zarncfg_process_response(response.get());
+  kxadmin_free(response);
+  return false;
+}
+
+}  // namespace
+
+bool zarncfg_kxadmin_drop_settled_run(const ConfigRecord& record, const kxadmin_run_tag& tag, vd_msgid_t& status) {
+  FunctionTrace scope("zarncfg_kxadmin_drop_settled_run");
+  const kxadmin_context_t admin = admin_context(record);
+  if (admin && drop_with(admin.get(), tag)) return true;
+  status = msg_id(1424);
+  print_and_log_error(msg_id(1424));
+  return false;
+}
+
+bool zarncfg_kxadmin_roll_back_killed_run(const ConfigRecord& record, const kxadmin_run_tag& tag,
+                                          vd_msgid_t& status) {
+  FunctionTrace scope("zarncfg_kxadmin_roll_back_killed_run");
+  const kxadmin_context_t admin = admin_context(record);
+  if (admin && roll_back_with(admin.get(), tag)) return true;
   status = msg_id(1423);
   print_and_log_error(msg_id(1423), static_cast<long>(tag.process_id));
   return false;

@@ -14,6 +14,10 @@ namespace {
 
 int pid_of(const UnfinishedWork& work) { return static_cast<int>(work.tag.pid); }
 
+kxadmin_run_tag kx_tag(const UnfinishedWork& work) {
+  return {work.tag.host, static_cast<std::int64_t>(work.tag.pid), static_cast<std::int64_t>(work.tag.started)};
+}
+
 bool has_password(const ConfigRecord& record) { return !zarncfg_is_empty(record[IDX_SEC_MASTER_PWD].value); }
 
 // Failures are reported by the unregistration itself and, as after a
@@ -28,6 +32,7 @@ void unregister_daemon(ConfigRecord& record) {
 // for, then the log router.  False when the policy could not be rolled
 // back: the registration stays too, and the work stays in the record.
 bool finish_one(const UnfinishedWork& work, ConfigRecord& record, vd_msgid_t& status) {
+  if (work.settled) return zarncfg_kxadmin_drop_settled_run(record, kx_tag(work), status);
   if (!work.policy_files.empty() && !zarncfg_finish_killed_policy(work, record, status)) return false;
   if (work.registration) unregister_daemon(record);
   if (work.lrd != LrdChange::none && !zarncfg_undo_lrd_change(work.lrd, record[IDX_SEC_MASTER_PWD].text())) {
@@ -51,8 +56,12 @@ bool zarncfg_finish_killed_run_files(std::vector<UnfinishedWork>& carried, vd_ms
   }
   carried = found.unfinished;
   if (found.has_run()) {
-    zarncfg_restore_conf_files(found, found.configured_before == false);
-    print_and_log_warning(msg_id(1397), static_cast<int>(found.tag.pid));
+    // A run killed after every step had succeeded has completed: its files
+    // stay as it wrote them.
+    if (!found.settled) {
+      zarncfg_restore_conf_files(found, found.configured_before == false);
+      print_and_log_warning(msg_id(1397), static_cast<int>(found.tag.pid));
+    }
     if (!found.password_work().empty()) carried.push_back(found.password_work());
   }
   RunRecord left;
@@ -78,9 +87,7 @@ bool zarncfg_finish_unfinished_work(ConfigRecord& record, vd_msgid_t& status) {
 }
 
 bool zarncfg_finish_killed_policy(const UnfinishedWork& work, ConfigRecord& record, vd_msgid_t& status) {
-  const kxadmin_run_tag tag{work.tag.host, static_cast<std::int64_t>(work.tag.pid),
-                            static_cast<std::int64_t>(work.tag.started)};
-  return zarncfg_kxadmin_roll_back_killed_run(record, tag, status);
+  return zarncfg_kxadmin_roll_back_killed_run(record, kx_tag(work), status);
 }
 
 void zarncfg_keep_policy_for_next_run() {
@@ -97,6 +104,9 @@ void zarncfg_report_unfinished_work(const RunRecord& record) {
   for (const UnfinishedWork& work : record.unfinished) {
     // This run's own roll-back that stopped short has said so (ZRNCF1421W).
     if (work.tag == record.tag) continue;
+    // A settled run's changes stay; dropping its undo records harms nobody
+    // when it waits.
+    if (work.settled) continue;
     for (const std::string& file : work.policy_files) print_and_log_warning(msg_id(1400), pid_of(work), file);
     if (work.registration) print_and_log_warning(msg_id(1398), pid_of(work));
     if (work.lrd != LrdChange::none) print_and_log_warning(msg_id(1399), pid_of(work));

@@ -66,9 +66,20 @@ void roll_back_policy() {
 // A run whose steps all succeeded keeps its policy: the policy server drops
 // the run's undo records, as the last change before the run record goes.
 // Done after the last signal could have made the run a failure, since
-// without its records the policy can no longer be taken back.
+// without its records the policy can no longer be taken back.  The record
+// says so first: a run killed from then on has completed, and the next run
+// must keep its files rather than put the backups back over them.
 vd_msgid_t settle_policy(vd_msgid_t status) {
-  if (status == 0 && !zarncfg_kxadmin_end_run(status)) roll_back_policy();
+  if (status != 0) return status;
+  if (!zarncfg_note_settled(true, status)) {
+    roll_back_policy();
+    return status;
+  }
+  if (zarncfg_kxadmin_end_run(status)) return status;
+  vd_msgid_t ignored = 0;
+  // ZRNCF1401E, printed by the write, is all that can be said.
+  (void)zarncfg_note_settled(false, ignored);
+  roll_back_policy();
   return status;
 }
 

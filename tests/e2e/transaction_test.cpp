@@ -249,5 +249,32 @@ TEST_F(TransactionTest, KilledFirstConfigurationIsFinishedByTheNextRuns) {
   EXPECT_FALSE(host().exists("/var/zarn/run/zarncfg.run"));
 }
 
+// A run killed after every step had succeeded, while the policy server
+// dropped its undo records, has completed: the next run keeps its files
+// and its registration, and a run with the password drops whatever undo
+// records of it are left.
+TEST_F(TransactionTest, ARunKilledAfterItSettledHasCompleted) {
+  configure_first();
+  const std::string conf = read_file("/opt/zarn/etc/zarnd.conf");
+  write_file("/opt/zarn/etc/zarnd.conf.bak", "[zarncfg]\nstate = off\n");
+  const std::string tag = std::string(kHost) + " 99999 1700000000";
+  write_file("/var/zarn/run/zarncfg.run", "zarncfg-run-record 1\nrun " + tag +
+                                              "\nconfigured-before no\nbacked-up /opt/zarn/etc/zarnd.conf\n"
+                                              "registration zarnd\npolicy /opt/zarn/etc/brevik.per-machine\nsettled\n");
+
+  auto r = zarncfg({"-version"});
+  EXPECT_EQ(r.exit_status, 0) << describe(r);
+  EXPECT_EQ(r.out.find("ZRNCF13"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("ZRNCF14"), std::string::npos) << r.out;
+  EXPECT_EQ(read_file("/opt/zarn/etc/zarnd.conf"), conf);
+  EXPECT_EQ(read_file("/var/zarn/run/zarncfg.run"), "zarncfg-run-record 1\nunfinished " + tag + " settled\n");
+
+  r = zarncfg({"-zarnd_logs", "9", "-sec_master_pwd", kPwd});
+  EXPECT_EQ(r.exit_status, 0) << describe(r);
+  EXPECT_EQ(r.out.find("ZRNCF14"), std::string::npos) << r.out;
+  EXPECT_EQ(zarnd_users(), kZarndUser);
+  EXPECT_FALSE(host().exists("/var/zarn/run/zarncfg.run"));
+}
+
 }  // namespace
 }  // namespace e2e
