@@ -125,7 +125,8 @@ Spawned spawn_child(const ChildSpec& setup) {
   for (const std::string& arg : setup.argv) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
   pid_t pid = -1;
-  if (error == 0) error = ::posix_spawn(&pid, setup.program.c_str(), spawn.actions(), spawn.attributes(), argv.data(), environ);
+  if (error == 0)
+    error = ::posix_spawn(&pid, setup.program.c_str(), spawn.actions(), spawn.attributes(), argv.data(), environ);
   return error == 0 ? Spawned{pid, 0} : Spawned{-1, error};
 }
 
