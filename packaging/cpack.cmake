@@ -28,10 +28,12 @@ set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Zarn packaging <packaging@zarn.example>")
 set(CPACK_DEBIAN_PACKAGE_SECTION admin)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# Depends: the shared libraries the program links, found by dpkg-shlibdeps,
-# and adduser for the maintainer script that creates the brevik account.
+# Depends: the shared libraries the program links, found by dpkg-shlibdeps;
+# libpq, which it loads only for a store on PostgreSQL, so that
+# dpkg-shlibdeps does not see it; and adduser for the maintainer script that
+# creates the brevik account.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser, libpq5")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "logrotate")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "bash-completion")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <utility>
 
+#include "sys_child_spawn.h"
 #include "sys_fd.h"
 #include "sys_signals.h"
 
@@ -129,10 +130,26 @@ ExitStatus exit_status_from_wait(int wait_status) {
 }
 
 std::optional<Child> Child::start(const ChildSpec& setup) {
+  std::fflush(nullptr);
+  if (setup.exec_instead) return start_forked(setup);
+  const Spawned spawned = spawn_child(setup);
+  if (spawned.pid > 0) return Child(spawned.pid, 0, setup.forward_termination_signals);
+  if (no_process_made(spawned.error)) {
+    errno = spawned.error;
+    return std::nullopt;
+  }
+  // The spawn has reaped the child that could not execute the program.
+  Child failed(-1, spawned.error, false);
+  failed.end_ = ExitStatus{kExecFailedStatus, 0};
+  return failed;
+}
+
+// Only a child that runs code of its own before (or instead of) an exec is
+// forked: posix_spawn can run nothing of ours in the child.
+std::optional<Child> Child::start_forked(const ChildSpec& setup) {
   Pipe report;
   if (!make_pipe(report)) return std::nullopt;
   const Prepared prepared = prepare(setup, report.write_end.get());
-  std::fflush(nullptr);
   // With every signal blocked, no handler of ours can run in the child
   // before it has reset the dispositions.
   sigset_t all;

@@ -75,7 +75,8 @@ class Child {
   // child's.  Returns once the program runs (or exec_instead has begun);
   // nothing, with errno set, when no process could be made.  A program that
   // could not be executed still gives a Child: exec_error() says why, and
-  // it ends with kExecFailedStatus.
+  // it ends with kExecFailedStatus (and has no pid left: the process that
+  // tried has been reaped already, unless exec_instead was given).
   [[nodiscard]] static std::optional<Child> start(const ChildSpec& setup);
 
   Child(Child&& other) noexcept;
@@ -86,6 +87,7 @@ class Child {
   // A child not yet waited for is killed with SIGKILL and reaped.
   ~Child() { end_now(); }
 
+  // -1 for a program that could not be executed: start has reaped it.
   pid_t pid() const { return pid_; }
   // The errno of the failed exec (or of the set-up before it), else 0.
   int exec_error() const { return exec_error_; }
@@ -102,6 +104,7 @@ class Child {
 
  private:
   Child(pid_t pid, int exec_error, bool forwarding) : pid_(pid), exec_error_(exec_error), forwarding_(forwarding) {}
+  static std::optional<Child> start_forked(const ChildSpec& setup);
   bool reapable() const { return pid_ > 0 && !end_ && !lost_; }
   std::optional<ExitStatus> reap(int options);
   void end_now();

@@ -55,6 +55,56 @@ TEST(SysChild, ProgramThatCannotBeExecutedSaysWhyAndEndsWith127) {
   EXPECT_EQ(child->wait()->code, kExecFailedStatus);
 }
 
+TEST(SysChild, FileThatIsNoProgramSaysWhy) {
+  const std::string folder = ::testing::TempDir();
+  const std::string not_executable = folder + "/not-a-program";
+  ASSERT_TRUE(write_all(open_fd(not_executable, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600).get(), "#!/bin/sh\n"));
+  for (const std::string& path : {not_executable, folder}) {
+    std::optional<Child> child = Child::start(ChildSpec{path, {"x"}});
+    ASSERT_TRUE(child) << path;
+    EXPECT_EQ(child->exec_error(), EACCES) << path;
+    EXPECT_EQ(child->wait()->code, kExecFailedStatus) << path;
+  }
+  ::unlink(not_executable.c_str());
+}
+
+// Streams whose sources are each other's targets must not overwrite one
+// another on the way.
+TEST(SysChild, StandardStreamsMayBeSwapped) {
+  Pipe out;
+  Pipe err;
+  ASSERT_TRUE(make_pipe(out) && make_pipe(err));
+  const int saved_out = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+  const int saved_err = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
+  ASSERT_EQ(::dup2(out.write_end.get(), STDOUT_FILENO), STDOUT_FILENO);
+  ASSERT_EQ(::dup2(err.write_end.get(), STDERR_FILENO), STDERR_FILENO);
+  ChildSpec setup = shell("echo to-out; echo to-err >&2");
+  setup.stdout_fd = STDERR_FILENO;
+  setup.stderr_fd = STDOUT_FILENO;
+  const ExitStatus end = run(setup);
+  ::dup2(saved_out, STDOUT_FILENO);
+  ::dup2(saved_err, STDERR_FILENO);
+  ::close(saved_out);
+  ::close(saved_err);
+  out.write_end.reset();
+  err.write_end.reset();
+  std::string on_out;
+  std::string on_err;
+  ASSERT_TRUE(read_all(out.read_end.get(), on_out) && read_all(err.read_end.get(), on_err));
+  EXPECT_EQ(end.code, 0);
+  EXPECT_EQ(on_out, "to-err\n");
+  EXPECT_EQ(on_err, "to-out\n");
+}
+
+TEST(SysChild, LeadsAGroupOfItsOwnOnlyWhenSignalsArePassedOn) {
+  for (const bool forwarding : {false, true}) {
+    // The fifth field of /proc/PID/stat is the process group.
+    ChildSpec setup = shell("[ \"$(cut -d' ' -f5 /proc/$$/stat)\" = $$ ]");
+    setup.forward_termination_signals = forwarding;
+    EXPECT_EQ(run(setup).code, forwarding ? 0 : 1) << forwarding;
+  }
+}
+
 TEST(SysChild, StartsWithDefaultSignalsAndAnEmptyMask) {
   sigset_t usr1;
   sigemptyset(&usr1);
@@ -88,6 +138,25 @@ TEST(SysChild, HandsOverOnlyTheDescriptorsNamed) {
     setup.close_other_fds = c.close_others;
     EXPECT_EQ(run(setup).code, c.open_in_child ? 0 : 1) << c.fd << c.inherited << c.close_others;
   }
+}
+
+// Those between the kept ones are closed too, not only those above.
+TEST(SysChild, ClosingOthersLeavesNoneBetweenTheKeptOnes) {
+  const UniqueFd below(::open("/dev/null", O_RDONLY));  // deliberately without O_CLOEXEC
+  const UniqueFd kept(::open("/dev/null", O_RDONLY));
+  const UniqueFd above(::open("/dev/null", O_RDONLY));
+  const auto open_in_child = [](int fd) { return "$([ -e /proc/self/fd/" + std::to_string(fd) + " ] && echo open)"; };
+  ChildSpec setup = shell("echo " + open_in_child(below.get()) + "," + open_in_child(kept.get()) + "," +
+                          open_in_child(above.get()));
+  setup.inherited_fds = {kept.get()};
+  setup.close_other_fds = true;
+  EXPECT_EQ(output_of(setup), ",open,\n");
+}
+
+// Far more than a pipe holds, read while the child writes.
+TEST(SysChild, LargeOutputThroughAPipeArrivesWhole) {
+  const std::string text = output_of(shell("head -c 1000000 /dev/zero"));
+  EXPECT_EQ(text, std::string(1000000, '\0'));
 }
 
 volatile sig_atomic_t interruptions = 0;

@@ -18,8 +18,9 @@ dpkg-deb -e "$deb" "$work/control"
 field() { sed -n "s/^$1: //p" "$work/control/control"; }
 [ "$(field Package)" = zarncfg ] || { echo "Package: $(field Package)"; failed=1; }
 depends=$(field Depends)
-# dpkg-shlibdeps found the libraries the program links; adduser is for postinst.
-for dependency in adduser 'libc6 (' 'libstdc++6 (' 'libsqlite3-0 (' 'libcrypt1 ('; do
+# dpkg-shlibdeps found the libraries the program links; libpq5 is loaded
+# when first used; adduser is for postinst.
+for dependency in adduser libpq5 'libc6 (' 'libstdc++6 (' 'libsqlite3-0 (' 'libcrypt1 ('; do
   case "$depends" in
     *"$dependency"*) ;;
     *) echo "Depends lacks $dependency: $depends"; failed=1 ;;

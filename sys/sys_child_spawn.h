@@ -1,0 +1,29 @@
+// Starting a child that only executes a program, for sys_child.cpp.
+//
+// posix_spawn makes the child without copying this process's page tables
+// (it shares them until the exec), which is what most of the cost of a
+// fork of a large process is; every set-up a ChildSpec asks for is given to
+// it as spawn attributes and file actions.  A child with code of its own
+// to run (exec_instead) still needs a fork.
+#pragma once
+
+#include <sys/types.h>
+
+#include "sys_child.h"
+
+namespace sys {
+
+struct Spawned {
+  pid_t pid = -1;  // -1: the program could not be executed, or no process was made
+  int error = 0;   // why, else 0
+};
+
+// Starts setup.program with the streams, descriptors, signals and process
+// group the ChildSpec asks for.  A failed exec has already been reaped.
+[[nodiscard]] Spawned spawn_child(const ChildSpec& setup);
+
+// The spawn's errors that mean no process could be made at all, rather
+// than that the program could not be executed.
+bool no_process_made(int error);
+
+}  // namespace sys
