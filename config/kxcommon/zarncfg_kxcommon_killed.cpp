@@ -17,7 +17,6 @@ bool roll_back_with(const kxadmin_context* admin, const kxadmin_run_tag& tag) {
   });
 }
 
-
 }  // namespace
 
 bool zarncfg_kxadmin_take_back_run(const kxadmin_context* admin, const kxadmin_run_tag& tag,
