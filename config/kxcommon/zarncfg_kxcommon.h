@@ -156,6 +156,9 @@ const kxadmin_run_tag& zarncfg_kxadmin_run_tag();
 // The number of undo records the policy server holds for the run; none
 // when it cannot say (its response logged).
 std::optional<unsigned long> zarncfg_kxadmin_records_of(const kxadmin_context* context, const kxadmin_run_tag& tag);
+// Drops the undo records of the run of that tag, its policy staying; true
+// once they are gone (a refusal's response is logged).
+[[nodiscard]] bool zarncfg_kxadmin_discard_run(const kxadmin_context* context, const kxadmin_run_tag& tag);
 
 // Takes back every command of this run, newest first, through the undo
 // records on the policy server: one dot each, then a newline.  The number

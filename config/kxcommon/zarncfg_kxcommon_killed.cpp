@@ -65,15 +65,7 @@ kxadmin_context_t admin_context(const ConfigRecord& record) {
 bool drop_with(const kxadmin_context* admin, const kxadmin_run_tag& tag) {
   const std::optional<unsigned long> records = zarncfg_kxadmin_records_of(admin, tag);
   if (!records) return false;
-  if (*records == 0) return true;
-  kxadmin_response_t response;
-  trace(msg_id(306), "run_discard");
-  const int result = kxadmin_run_discard(admin, tag, response);
-  trace(msg_id(307), "run_discard", static_cast<long>(result));
-  if (result == 1) return true;
-  zarncfg_process_response(response.get());
-  kxadmin_free(response);
-  return false;
+  return *records == 0 || zarncfg_kxadmin_discard_run(admin, tag);
 }
 
 }  // namespace

@@ -56,6 +56,19 @@ std::optional<unsigned long> zarncfg_kxadmin_records_of(const kxadmin_context* c
   return found == runs.end() ? 0 : found->undo_records;
 }
 
+bool zarncfg_kxadmin_discard_run(const kxadmin_context* context, const kxadmin_run_tag& tag) {
+  kxadmin_response_t response;
+  trace(msg_id(306), "run_discard");
+  const int result = kxadmin_run_discard(context, tag, response);
+  trace(msg_id(307), "run_discard", static_cast<long>(result));
+  if (result == 1) return true;
+  zarncfg_process_response(response.get());
+  // Reason 1: the records are gone even though the call failed.
+  const bool gone = kxadmin_response_getreason(response.get()) == 1;
+  kxadmin_free(response);
+  return gone;
+}
+
 std::size_t zarncfg_kxadmin_roll_back() {
   FunctionTrace scope("zarncfg_kxadmin_roll_back");
   const std::size_t applied = zarncfg_kxadmin_undo_depth();
@@ -76,17 +89,7 @@ bool zarncfg_kxadmin_end_run(vd_msgid_t& status) {
   // run that took the lease over: it fails.
   if (!zarncfg_kxadmin_leases_held(status)) return false;
   if (zarncfg_kxadmin_undo_depth() == 0) return true;
-  kxadmin_response_t response;
-  trace(msg_id(306), "run_discard");
-  int result = kxadmin_run_discard(ctx.get(), zarncfg_kxadmin_run_tag(), response);
-  trace(msg_id(307), "run_discard", static_cast<long>(result));
-  if (result != 1) {
-    zarncfg_process_response(response.get());
-    // Reason 1: the records are gone even though the call failed.
-    if (kxadmin_response_getreason(response.get()) == 1) result = 1;
-    kxadmin_free(response);
-  }
-  if (result == 1) {
+  if (zarncfg_kxadmin_discard_run(ctx.get(), zarncfg_kxadmin_run_tag())) {
     zarncfg_kxadmin_reset_undo_stack();
     return true;
   }
