@@ -22,15 +22,12 @@ namespace {
 // What the parent prepares before the fork, so that the child allocates
 // nothing.
 struct Prepared {
-  std::vector<char*> argv;
   std::vector<int> kept_fds;  // sorted: the inherited ones and the report pipe
   int report_fd = -1;
 };
 
 Prepared prepare(const ChildSpec& setup, int report_fd) {
   Prepared prepared;
-  for (const std::string& arg : setup.argv) prepared.argv.push_back(const_cast<char*>(arg.c_str()));
-  prepared.argv.push_back(nullptr);
   prepared.kept_fds = setup.inherited_fds;
   prepared.kept_fds.push_back(report_fd);
   std::sort(prepared.kept_fds.begin(), prepared.kept_fds.end());
@@ -38,7 +35,7 @@ Prepared prepare(const ChildSpec& setup, int report_fd) {
   return prepared;
 }
 
-// From here to the exec only async-signal-safe calls are made.
+// From here to exec_instead only async-signal-safe calls are made.
 
 [[noreturn]] void report_and_exit(int report_fd, int error) {
   // If the report cannot be written, the parent still sees the exit status.
@@ -51,7 +48,7 @@ void reset_signal_dispositions() {
   default_action.sa_handler = SIG_DFL;
   sigemptyset(&default_action.sa_mask);
   for (int signal_number = 1; signal_number < NSIG; ++signal_number) {
-    if (signal_number == SIGKILL || signal_number == SIGSTOP || inherited_as_ignored(signal_number)) continue;
+    if (!set_to_default_in_child(signal_number)) continue;
     // The C library refuses its own internal signals, which stay as they are.
     (void)::sigaction(signal_number, &default_action, nullptr);
   }
@@ -101,15 +98,11 @@ void close_all_but(const std::vector<int>& kept_fds) {
   sigset_t none;
   sigemptyset(&none);
   (void)::sigprocmask(SIG_SETMASK, &none, nullptr);  // cannot fail with a valid set
-  if (setup.exec_instead) {
-    // The parent stops waiting for a report here: what follows may take
-    // long, or never exec at all.
-    (void)::close(prepared.report_fd);  // released even when close reports an error
-    setup.exec_instead();
-    ::_exit(kExecFailedStatus);
-  }
-  ::execv(setup.program.c_str(), prepared.argv.data());
-  report_and_exit(prepared.report_fd, errno);
+  // The parent stops waiting for a report here: what follows may take long,
+  // or never exec at all.
+  (void)::close(prepared.report_fd);  // released even when close reports an error
+  setup.exec_instead();
+  ::_exit(kExecFailedStatus);
 }
 
 // The child's report: an errno, or nothing once its exec closed the pipe.

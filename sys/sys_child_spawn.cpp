@@ -57,7 +57,7 @@ int set_attributes(posix_spawnattr_t* attributes, bool own_group) {
   sigset_t to_default;
   sigemptyset(&to_default);
   for (int signal_number = 1; signal_number < NSIG; ++signal_number) {
-    if (signal_number == SIGKILL || signal_number == SIGSTOP || inherited_as_ignored(signal_number)) continue;
+    if (!set_to_default_in_child(signal_number)) continue;
     if (sigaddset(&to_default, signal_number) != 0) add_internal_signal(to_default, signal_number);
   }
   sigset_t none;
@@ -112,6 +112,10 @@ int add_descriptors(posix_spawn_file_actions_t* actions, const ChildSpec& setup,
 }
 
 }  // namespace
+
+bool set_to_default_in_child(int signal_number) {
+  return signal_number != SIGKILL && signal_number != SIGSTOP && !inherited_as_ignored(signal_number);
+}
 
 bool no_process_made(int error) { return error == EAGAIN || error == ENOMEM; }
 

@@ -22,6 +22,11 @@ struct Spawned {
 // group the ChildSpec asks for.  A failed exec has already been reaped.
 [[nodiscard]] Spawned spawn_child(const ChildSpec& setup);
 
+// Whether a child, spawned or forked, has the signal put back to its
+// default disposition: every one but those that cannot be caught and those
+// this process inherited as ignored.
+bool set_to_default_in_child(int signal_number);
+
 // The spawn's errors that mean no process could be made at all, rather
 // than that the program could not be executed.
 bool no_process_made(int error);
