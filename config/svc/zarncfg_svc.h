@@ -3,6 +3,8 @@
 // source file and line.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <source_location>
 #include <string>
 #include <string_view>
@@ -32,28 +34,26 @@ struct Msg {
 
 namespace report_detail {
 
-template <class T>
-constexpr std::string_view insert_type() {
-  if constexpr (std::is_integral_v<T>) {
-    return "%d";
-  } else {
-    return "%s";
-  }
+// "%d" for each integral insert and "%s" for any other, worked out when
+// the program is compiled: a record is written for every step of a run.
+template <class... A>
+constexpr std::array<char, 2 * sizeof...(A)> insert_types() {
+  std::array<char, 2 * sizeof...(A)> types{};
+  std::size_t i = 0;
+  ((types[i++] = '%', types[i++] = std::is_integral_v<std::decay_t<A>> ? 'd' : 's'), ...);
+  return types;
 }
 
 template <class... A>
-std::string insert_types() {
-  std::string types;
-  ((types += insert_type<std::decay_t<A>>()), ...);
-  return types;
-}
+inline constexpr std::array<char, 2 * sizeof...(A)> kInsertTypes = insert_types<A...>();
 
 }  // namespace report_detail
 
 template <class... A>
 void log_msg(int subcomponent, std::uint32_t attributes, const Msg& m, const A&... inserts) {
   vd_svc_printf_withfile(zarncfg_svc_handle, m.where.file_name(), static_cast<int>(m.where.line()),
-                         report_detail::insert_types<A...>(), subcomponent, attributes, m.id, inserts...);
+                         std::string_view(report_detail::kInsertTypes<A...>.data(), 2 * sizeof...(A)), subcomponent,
+                         attributes, m.id, inserts...);
 }
 
 // A progress note in the log only.

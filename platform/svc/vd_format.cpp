@@ -1,10 +1,13 @@
 // printf-style formatting with run-time checked inserts.  Each conversion
 // takes the next insert; an insert of the wrong kind, a missing insert or a
 // conversion we do not support shows as a marker instead.
+#include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <string>
 
 #include "vd_svc.h"
+#include "vd_svc_state.h"
 
 namespace {
 
@@ -12,12 +15,16 @@ namespace {
 // and they would let a catalog text ask for huge allocations.
 constexpr int kMaxWidth = 4096;
 
+// Flags and length are slices of the format text.
 struct Conversion {
-  std::string flags;
+  std::string_view flags;
   int width = -1;
   int precision = -1;
-  std::string length;
+  std::string_view length;
   char conversion = '\0';
+
+  // Nothing but the conversion character, as in almost every message.
+  bool plain() const { return flags.empty() && width < 0 && precision < 0; }
 };
 
 bool is_flag(char c) { return c == '-' || c == '+' || c == ' ' || c == '#' || c == '0'; }
@@ -35,15 +42,17 @@ int read_number(std::string_view fmt, std::size_t& pos) {
 // Parses the conversion after a '%' at fmt[pos]; returns false when the
 // text ends before a conversion character.
 bool parse_conversion(std::string_view fmt, std::size_t& pos, Conversion& conv) {
-  while (pos < fmt.size() && is_flag(fmt[pos])) conv.flags += fmt[pos++];
+  const std::size_t flags_start = pos;
+  while (pos < fmt.size() && is_flag(fmt[pos])) ++pos;
+  conv.flags = fmt.substr(flags_start, pos - flags_start);
   if (pos < fmt.size() && is_digit(fmt[pos])) conv.width = read_number(fmt, pos);
   if (pos < fmt.size() && fmt[pos] == '.') {
     ++pos;
     conv.precision = read_number(fmt, pos);
   }
-  while (pos < fmt.size() && (fmt[pos] == 'l' || fmt[pos] == 'h' || fmt[pos] == 'z' || fmt[pos] == 'j')) {
-    conv.length += fmt[pos++];
-  }
+  const std::size_t length_start = pos;
+  while (pos < fmt.size() && (fmt[pos] == 'l' || fmt[pos] == 'h' || fmt[pos] == 'z' || fmt[pos] == 'j')) ++pos;
+  conv.length = fmt.substr(length_start, pos - length_start);
   if (pos >= fmt.size()) return false;
   conv.conversion = fmt[pos++];
   return true;
@@ -52,7 +61,7 @@ bool parse_conversion(std::string_view fmt, std::size_t& pos, Conversion& conv) 
 std::string pad(std::string text, const Conversion& conv) {
   if (conv.width < 0 || static_cast<int>(text.size()) >= conv.width) return text;
   const std::string fill(static_cast<std::size_t>(conv.width) - text.size(), ' ');
-  return conv.flags.find('-') != std::string::npos ? text + fill : fill + text;
+  return conv.flags.find('-') != std::string_view::npos ? text + fill : fill + text;
 }
 
 std::string format_string(const vd_insert& insert, const Conversion& conv) {
@@ -69,7 +78,7 @@ std::string format_string(const vd_insert& insert, const Conversion& conv) {
 // snprintf with a format we build ourselves around a value of a known type.
 template <class T>
 std::string print_number(const Conversion& conv, const char* length, char conversion, T value) {
-  std::string flags = conv.flags;
+  std::string flags(conv.flags);
   // '#' is only defined for the octal and hexadecimal conversions.
   if (conversion != 'x' && conversion != 'X' && conversion != 'o') std::erase(flags, '#');
   std::string fmt = "%" + flags;
@@ -118,9 +127,7 @@ std::string format_integer(const vd_insert& insert, const Conversion& conv) {
   }
 }
 
-std::string format_one(const Conversion& conv, std::span<const vd_insert> inserts, std::size_t& next) {
-  if (next >= inserts.size()) return std::string(VD_MISSING_INSERT);
-  const vd_insert& insert = inserts[next++];
+std::string format_one(const Conversion& conv, const vd_insert& insert) {
   switch (conv.conversion) {
     case 's':
       return format_string(insert, conv);
@@ -137,19 +144,44 @@ std::string format_one(const Conversion& conv, std::span<const vd_insert> insert
   }
 }
 
+// A string or a decimal with no flags, width or precision: appended as it
+// is, without the general path's copies.  False for anything else.
+bool append_plain(std::string& out, const Conversion& conv, const vd_insert& insert) {
+  if (!conv.plain()) return false;
+  if (conv.conversion == 's') {
+    const auto* text = std::get_if<std::string_view>(&insert.value());
+    if (text != nullptr) out += *text;
+    return text != nullptr;
+  }
+  const auto* value = std::get_if<long long>(&insert.value());
+  if ((conv.conversion != 'd' && conv.conversion != 'i') || value == nullptr) return false;
+  char digits[24];
+  out.append(digits, std::to_chars(digits, digits + sizeof digits, *value).ptr);  // 24 digits hold any value
+  return true;
+}
+
+void append_one(std::string& out, const Conversion& conv, std::span<const vd_insert> inserts, std::size_t& next) {
+  if (next >= inserts.size()) {
+    out += VD_MISSING_INSERT;
+    return;
+  }
+  const vd_insert& insert = inserts[next++];
+  if (!append_plain(out, conv, insert)) out += format_one(conv, insert);
+}
+
 }  // namespace
 
-std::string vd_format(std::string_view format, std::span<const vd_insert> inserts) {
-  std::string out;
-  out.reserve(format.size() + 32);
+namespace vd_detail {
+
+void format_to(std::string& out, std::string_view format, std::span<const vd_insert> inserts) {
   std::size_t next = 0;
   std::size_t pos = 0;
   while (pos < format.size()) {
-    const char c = format[pos++];
-    if (c != '%') {
-      out += c;
-      continue;
-    }
+    const std::size_t percent = std::min(format.find('%', pos), format.size());
+    out.append(format, pos, percent - pos);
+    pos = percent;
+    if (pos == format.size()) break;
+    ++pos;
     if (pos < format.size() && format[pos] == '%') {
       out += '%';
       ++pos;
@@ -160,7 +192,15 @@ std::string vd_format(std::string_view format, std::span<const vd_insert> insert
       out += VD_BAD_INSERT;
       break;
     }
-    out += format_one(conv, inserts, next);
+    append_one(out, conv, inserts, next);
   }
+}
+
+}  // namespace vd_detail
+
+std::string vd_format(std::string_view format, std::span<const vd_insert> inserts) {
+  std::string out;
+  out.reserve(format.size() + 32);
+  vd_detail::format_to(out, format, inserts);
   return out;
 }

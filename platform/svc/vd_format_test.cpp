@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,18 @@ TEST(VdFormat, MismatchedInsertsShowMarkers) {
       {fmt("%s", static_cast<const char*>(nullptr)), "(null)"},
   };
   for (const auto& c : cases) EXPECT_EQ(c.got, c.want);
+}
+
+// Plain conversions take a short path of their own; it must print what the
+// general path (and printf) prints.
+TEST(VdFormat, PlainConversionsPrintAsPrintfDoes) {
+  EXPECT_EQ(fmt("%d|%i|%ld", INT64_MIN, INT64_MAX, 0L),
+            std::to_string(INT64_MIN) + "|" + std::to_string(INT64_MAX) + "|0");
+  EXPECT_EQ(fmt("[%s][%s]", "", "a%sb"), "[][a%sb]");
+  EXPECT_EQ(fmt("%d", 18446744073709551615ull), "18446744073709551615");
+  EXPECT_EQ(fmt("%u %u", -1, 7), "4294967295 7");
+  EXPECT_EQ(fmt("%5d|%-4s|%05i", -42, "ab", 7), "  -42|ab  |00007");
+  EXPECT_EQ(fmt("no conversions at all"), "no conversions at all");
 }
 
 TEST(VdFormat, HugeWidthIsBounded) {

@@ -5,10 +5,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
 #include <string>
+#include <utility>
 
 #include "vd_svc.h"
 #include "vd_svc_state.h"
@@ -19,7 +21,7 @@ constexpr vd_status_t kBadTable = 0x35A00001;
 constexpr vd_status_t kBadRoute = 0x35A00002;
 constexpr vd_status_t kNoLogDirectory = 0x35A00003;
 
-std::string severity_of(std::uint32_t attributes) {
+std::string_view severity_of(std::uint32_t attributes) {
   switch (attributes & 0x70) {
     case 0x10:
       return "FATAL";
@@ -32,44 +34,89 @@ std::string severity_of(std::uint32_t attributes) {
   }
 }
 
-std::string timestamp_utc() {
+// At least `width` decimal digits.
+void append_decimal(std::string& out, unsigned long long value, std::size_t width = 0) {
+  char digits[24];
+  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;  // 24 digits hold any value
+  const auto count = static_cast<std::size_t>(end - digits);
+  if (count < width) out.append(width - count, '0');
+  out.append(digits, count);
+}
+
+// "YYYY-MM-DD HH:MM:SS.mmm UTC".  The program writes about a dozen records
+// a policy command, so the calendar part is worked out again only when the
+// second changes.  Records are written from the run's thread only.
+void append_timestamp_utc(std::string& out) {
   timeval now{};
   gettimeofday(&now, nullptr);
-  tm parts{};
-  gmtime_r(&now.tv_sec, &parts);
-  char text[64];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%03ld UTC", parts.tm_year + 1900,
-                parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec,
-                static_cast<long>(now.tv_usec / 1000));
-  return text;
+  static time_t shown_second = -1;
+  static std::string shown;
+  if (now.tv_sec != shown_second) {
+    tm parts{};
+    gmtime_r(&now.tv_sec, &parts);
+    shown.clear();
+    append_decimal(shown, static_cast<unsigned long long>(parts.tm_year + 1900), 4);
+    for (const auto& [separator, field] : {std::pair{'-', parts.tm_mon + 1}, std::pair{'-', parts.tm_mday},
+                                           std::pair{' ', parts.tm_hour}, std::pair{':', parts.tm_min},
+                                           std::pair{':', parts.tm_sec}}) {
+      shown += separator;
+      append_decimal(shown, static_cast<unsigned long long>(field), 2);
+    }
+    shown_second = now.tv_sec;
+  }
+  out += shown;
+  out += '.';
+  append_decimal(out, static_cast<unsigned long long>(now.tv_usec / 1000), 3);
+  out += " UTC";
 }
 
-std::string base_name(std::string_view path) {
+std::string_view base_name(std::string_view path) {
   const auto slash = path.rfind('/');
-  return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+  return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
-std::string header_line(vd_svc_handle_t handle, std::string_view source_file, int source_line, int subcomponent,
-                        std::uint32_t attributes, vd_msgid_t id) {
-  std::string component = handle != nullptr ? handle->name : "?";
-  std::string sub = "?";
+void append_message_id(std::string& out, vd_msgid_t id) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  out += "0x";
+  for (int shift = 28; shift >= 0; shift -= 4) out += kHex[(id >> shift) & 0xF];
+}
+
+void append_header_line(std::string& out, vd_svc_handle_t handle, std::string_view source_file, int source_line,
+                        int subcomponent, std::uint32_t attributes, vd_msgid_t id) {
+  std::string_view component = handle != nullptr ? std::string_view(handle->name) : "?";
+  std::string_view sub = "?";
   if (handle != nullptr && subcomponent >= 0 &&
       static_cast<std::size_t>(subcomponent) < handle->subcomponents.size()) {
     sub = handle->subcomponents[static_cast<std::size_t>(subcomponent)].name;
   }
-  char number[16];
-  std::snprintf(number, sizeof number, "0x%08X", id);
-  return timestamp_utc() + " " + std::to_string(getpid()) + " " + severity_of(attributes) + " " + component + "." +
-         sub + " " + base_name(source_file) + ":" + std::to_string(source_line) + " " + number + "\n";
+  append_timestamp_utc(out);
+  out += ' ';
+  append_decimal(out, static_cast<unsigned long long>(getpid()));
+  out += ' ';
+  out += severity_of(attributes);
+  out += ' ';
+  out += component;
+  out += '.';
+  out += sub;
+  out += ' ';
+  out += base_name(source_file);
+  out += ':';
+  out += std::to_string(source_line);
+  out += ' ';
+  append_message_id(out, id);
+  out += '\n';
 }
 
-std::string message_text(vd_msgid_t id) {
+void append_message(std::string& out, vd_msgid_t id, std::span<const vd_insert> inserts) {
   const auto& messages = vd_detail::library().messages;
   const auto found = messages.find(id);
-  if (found != messages.end()) return found->second;
-  char text[64];
-  std::snprintf(text, sizeof text, "<unknown message 0x%08X>\n", id);
-  return text;
+  if (found != messages.end()) {
+    vd_detail::format_to(out, found->second, inserts);
+    return;
+  }
+  out += "<unknown message ";
+  append_message_id(out, id);
+  out += ">\n";
 }
 
 }  // namespace
@@ -158,18 +205,20 @@ void vd_svc_printf_withfile_v(vd_svc_handle_t handle, std::string_view source_fi
   const auto& routes = vd_detail::library().routes;
   const auto route = routes.find(severity_of(attributes));
   if (route == routes.end()) return;
-  std::string text = vd_format(message_text(id), inserts);
   vd_detail::LogFile& log = vd_detail::log_file(route->second);
-  if (attributes & VD_ATTR_FREE_TEXT) {
-    log.append(text, false);
-    return;
-  }
-  if (text.empty() || text.back() != '\n') text += '\n';
-  log.append(header_line(handle, source_file, source_line, subcomponent, attributes, id) + text, true);
+  std::string record;
+  record.reserve(256);
+  const bool free_text = (attributes & VD_ATTR_FREE_TEXT) != 0;
+  if (!free_text) append_header_line(record, handle, source_file, source_line, subcomponent, attributes, id);
+  const std::size_t text_start = record.size();
+  append_message(record, id, inserts);
+  if (!free_text && (record.size() == text_start || record.back() != '\n')) record += '\n';
+  log.append(record, !free_text);
 }
 
 void vd_printf_v(vd_msgid_t id, std::span<const vd_insert> inserts) {
-  const std::string text = vd_format(message_text(id), inserts);
+  std::string text;
+  append_message(text, id, inserts);
   std::fwrite(text.data(), 1, text.size(), stdout);
 }
 

@@ -1,6 +1,7 @@
 // State shared by the serviceability library's translation units.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -19,9 +20,13 @@ namespace vd_detail {
 struct Library {
   std::vector<std::unique_ptr<vd_svc_component>> components;
   std::map<vd_msgid_t, std::string> messages;
-  std::map<std::string, std::string> routes;  // severity -> log file path
-  std::map<std::string, std::unique_ptr<LogFile>> logs;  // path -> the open file
+  std::map<std::string, std::string, std::less<>> routes;  // severity -> log file path
+  std::map<std::string, std::unique_ptr<LogFile>, std::less<>> logs;  // path -> the open file
 };
+
+// Appends `format` with its inserts to `out` (what vd_format returns), so
+// that a log record is built in one string.
+void format_to(std::string& out, std::string_view format, std::span<const vd_insert> inserts);
 
 // The open log file at `path`, opened at its first record.
 LogFile& log_file(const std::string& path);

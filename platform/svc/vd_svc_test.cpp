@@ -1,9 +1,15 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <unistd.h>
+
+#include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
+#include <thread>
 
 #include "vd_svc.h"
 #include "vd_test_support.h"
@@ -65,6 +71,46 @@ TEST_F(VdSvc, RecordsCarryAHeaderAndFreeTextDoesNot) {
       << log;
   EXPECT_NE(log.find("\n-suffix o=x "), std::string::npos) << log;
   EXPECT_NE(log.find(" ERROR ocf.zarncfg zarncfg_validate.cpp:9 0x357D553A\nZRNCF1338E"), std::string::npos) << log;
+}
+
+std::string utc_second_now() {
+  const std::time_t now = std::time(nullptr);
+  std::tm parts{};
+  gmtime_r(&now, &parts);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &parts);
+  return text;
+}
+
+// The calendar part of the time stamp is kept from one record to the next
+// until the second changes: a record written in a new second must show it.
+TEST_F(VdSvc, EachRecordCarriesTheTimeItWasWritten) {
+  vd_status_t status = 1;
+  vd_svc_routing("NOTICE:TEXTFILE:" + (dir_ / "test.log").string(), status);
+  ASSERT_EQ(status, 0u);
+  const std::regex header(
+      R"(^(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2})\.\d{3} UTC (\d+) NOTICE ocf\.zarncfg f\.cpp:7 0x357D5004$)");
+  for (int record = 0; record < 2; ++record) {
+    const std::string first = utc_second_now();
+    vd_svc_printf_withfile(handle_, "src/f.cpp", 7, "%s", 0, 0x40, 0x357D5004, "text");
+    const std::string last = utc_second_now();
+    std::istringstream lines(read_log());
+    std::string line;
+    for (int skip = 0; skip <= 2 * record; ++skip) std::getline(lines, line);
+    std::smatch parts;
+    ASSERT_TRUE(std::regex_match(line, parts, header)) << line;
+    EXPECT_TRUE(parts[1] == first || parts[1] == last) << line << " written between " << first << " and " << last;
+    EXPECT_EQ(parts[2], std::to_string(getpid()));
+    while (utc_second_now() == last) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
+TEST_F(VdSvc, AnUnknownMessageIsLoggedByItsNumber) {
+  vd_status_t status = 1;
+  vd_svc_routing("ERROR:TEXTFILE:" + (dir_ / "test.log").string(), status);
+  ASSERT_EQ(status, 0u);
+  vd_svc_printf_withfile(handle_, "f.cpp", 3, "", 0, 0x20, 0x0000ABCD);
+  EXPECT_NE(read_log().find(" 0x0000ABCD\n<unknown message 0x0000ABCD>\n"), std::string::npos) << read_log();
 }
 
 TEST_F(VdSvc, UnroutedSeverityIsDropped) {
