@@ -30,7 +30,10 @@ std::vector<Usage> parse_records(const std::string& text) {
     std::istringstream fields(line);
     Usage usage;
     long long user = 0, system = 0, hashing = 0, peak = 0;
-    if (!(fields >> usage.pid >> usage.parent >> user >> system >> hashing >> peak >> usage.program)) continue;
+    if (!(fields >> usage.pid >> usage.parent >> user >> system >> hashing >> peak >> usage.renames >>
+          usage.temporary_files >> usage.spawns >> usage.program)) {
+      continue;
+    }
     usage.user_ms = static_cast<double>(user) / 1000;
     usage.system_ms = static_cast<double>(system) / 1000;
     usage.hashing_ms = static_cast<double>(hashing) / 1000;

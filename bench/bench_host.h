@@ -20,7 +20,8 @@ inline constexpr const char* kCaCert = "/etc/ssl/zarn-ca.pem";
 inline constexpr const char* kZarncfg = "/opt/zarn/bin/zarncfg";
 
 // One process's record: its own CPU time, the part of it spent hashing
-// passwords, and its peak memory.
+// passwords, its peak memory, and how many renames, temporary files and
+// spawned children its durable file work and its commands took.
 struct Usage {
   long pid = 0;
   long parent = 0;
@@ -28,6 +29,9 @@ struct Usage {
   double system_ms = 0;
   double hashing_ms = 0;
   double peak_mb = 0;
+  long renames = 0;
+  long temporary_files = 0;
+  long spawns = 0;
   std::string program;
 
   double cpu_ms() const { return user_ms + system_ms; }

@@ -2,15 +2,22 @@
 // /etc/ld.so.preload): at exit each process appends one line with its own
 // CPU time (RUSAGE_SELF), the CPU time it spent in password hashing and its
 // peak memory, so a benchmark can tell zarncfg's own work from its
-// children's and from the store's deliberate slowness.
+// children's and from the store's deliberate slowness.  It also counts the
+// calls that make up the durable file work and the children of a process
+// (renames, temporary files, spawned children), so that a benchmark can
+// measure the floor of that same work.
 //
-//   <pid> <parent pid> <user µs> <system µs> <hashing µs> <peak KB> <program>
+//   <pid> <parent pid> <user µs> <system µs> <hashing µs> <peak KB>
+//       <renames> <temporary files> <spawns> <program>
 //
-// It never changes what a program does: the hashing functions are passed
-// through, and a failed record is dropped.
+// It never changes what a program does: every function is passed through,
+// and a failed record is dropped.
 #include <crypt.h>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <stdio.h>
 #include <sys/resource.h>
 #include <time.h>
 #include <unistd.h>
@@ -26,6 +33,9 @@
 namespace {
 
 long long hashing_ns = 0;
+long renames = 0;
+long temporary_files = 0;
+long spawns = 0;
 
 long long thread_cpu_ns() {
   struct timespec now {};
@@ -52,6 +62,14 @@ char* timed(const char* name, Args... args) {
   return result;
 }
 
+// Counts a call of the real function of that name.
+template <typename Function, typename... Args>
+auto counted(const char* name, long& count, Args... args) {
+  static const auto real = next_definition<Function>(name);
+  ++count;
+  return real(args...);
+}
+
 long long micros(const struct timeval& time) { return static_cast<long long>(time.tv_sec) * 1000000LL + time.tv_usec; }
 
 __attribute__((destructor)) void record_usage() {
@@ -59,9 +77,9 @@ __attribute__((destructor)) void record_usage() {
   struct rusage usage {};
   if (getrusage(RUSAGE_SELF, &usage) == 0) {
     char line[512];
-    const int length = std::snprintf(line, sizeof line, "%d %d %lld %lld %lld %ld %s\n", getpid(), getppid(),
-                                     micros(usage.ru_utime), micros(usage.ru_stime), hashing_ns / 1000,
-                                     usage.ru_maxrss, program_invocation_name);
+    const int length = std::snprintf(line, sizeof line, "%d %d %lld %lld %lld %ld %ld %ld %ld %s\n", getpid(),
+                                     getppid(), micros(usage.ru_utime), micros(usage.ru_stime), hashing_ns / 1000,
+                                     usage.ru_maxrss, renames, temporary_files, spawns, program_invocation_name);
     const int fd = open(ZARN_BENCH_RUSAGE_LOG, O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW);
     if (fd >= 0 && length > 0) {
       // One write of one line: records of processes ending together stay whole.
@@ -87,6 +105,17 @@ char* crypt_rn(const char* phrase, const char* setting, void* data, int size) {
 }
 char* crypt_ra(const char* phrase, const char* setting, void** data, int* size) {
   return timed<decltype(&crypt_ra)>("crypt_ra", phrase, setting, data, size);
+}
+
+// The real functions exist in every process (the C library is loaded
+// before this library runs any code), so `real` is never null.
+int rename(const char* from, const char* to) { return counted<decltype(&rename)>("rename", renames, from, to); }
+int mkostemp(char* name_template, int flags) {
+  return counted<decltype(&mkostemp)>("mkostemp", temporary_files, name_template, flags);
+}
+int posix_spawn(pid_t* pid, const char* path, const posix_spawn_file_actions_t* actions,
+                const posix_spawnattr_t* attributes, char* const argv[], char* const envp[]) {
+  return counted<decltype(&posix_spawn)>("posix_spawn", spawns, pid, path, actions, attributes, argv, envp);
 }
 
 }  // extern "C"
