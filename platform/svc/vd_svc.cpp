@@ -45,12 +45,12 @@ void append_decimal(std::string& out, unsigned long long value, std::size_t widt
 
 // "YYYY-MM-DD HH:MM:SS.mmm UTC".  The program writes about a dozen records
 // a policy command, so the calendar part is worked out again only when the
-// second changes.  Records are written from the run's thread only.
+// second changes.
 void append_timestamp_utc(std::string& out) {
   timeval now{};
   gettimeofday(&now, nullptr);
-  static time_t shown_second = -1;
-  static std::string shown;
+  thread_local time_t shown_second = -1;
+  thread_local std::string shown;
   if (now.tv_sec != shown_second) {
     tm parts{};
     gmtime_r(&now.tv_sec, &parts);
