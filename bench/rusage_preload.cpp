@@ -62,14 +62,6 @@ char* timed(const char* name, Args... args) {
   return result;
 }
 
-// Counts a call of the real function of that name.
-template <typename Function, typename... Args>
-auto counted(const char* name, long& count, Args... args) {
-  static const auto real = next_definition<Function>(name);
-  ++count;
-  return real(args...);
-}
-
 long long micros(const struct timeval& time) { return static_cast<long long>(time.tv_sec) * 1000000LL + time.tv_usec; }
 
 __attribute__((destructor)) void record_usage() {
@@ -108,14 +100,22 @@ char* crypt_ra(const char* phrase, const char* setting, void** data, int* size) 
 }
 
 // The real functions exist in every process (the C library is loaded
-// before this library runs any code), so `real` is never null.
-int rename(const char* from, const char* to) { return counted<decltype(&rename)>("rename", renames, from, to); }
+// before this library runs any code), so the look-ups never fail.
+int rename(const char* from, const char* to) {
+  static const auto real = next_definition<decltype(&rename)>("rename");
+  ++renames;
+  return real(from, to);
+}
 int mkostemp(char* name_template, int flags) {
-  return counted<decltype(&mkostemp)>("mkostemp", temporary_files, name_template, flags);
+  static const auto real = next_definition<decltype(&mkostemp)>("mkostemp");
+  ++temporary_files;
+  return real(name_template, flags);
 }
 int posix_spawn(pid_t* pid, const char* path, const posix_spawn_file_actions_t* actions,
                 const posix_spawnattr_t* attributes, char* const argv[], char* const envp[]) {
-  return counted<decltype(&posix_spawn)>("posix_spawn", spawns, pid, path, actions, attributes, argv, envp);
+  static const auto real = next_definition<decltype(&posix_spawn)>("posix_spawn");
+  ++spawns;
+  return real(pid, path, actions, attributes, argv, envp);
 }
 
 }  // extern "C"
