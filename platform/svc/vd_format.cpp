@@ -155,8 +155,7 @@ bool append_plain(std::string& out, const Conversion& conv, const vd_insert& ins
   }
   const auto* value = std::get_if<long long>(&insert.value());
   if ((conv.conversion != 'd' && conv.conversion != 'i') || value == nullptr) return false;
-  char digits[24];
-  out.append(digits, std::to_chars(digits, digits + sizeof digits, *value).ptr);  // 24 digits hold any value
+  vd_detail::append_decimal(out, *value);
   return true;
 }
 
@@ -172,6 +171,14 @@ void append_one(std::string& out, const Conversion& conv, std::span<const vd_ins
 }  // namespace
 
 namespace vd_detail {
+
+void append_decimal(std::string& out, long long value, std::size_t width) {
+  char digits[24];
+  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;  // 24 characters hold any value
+  const auto count = static_cast<std::size_t>(end - digits);
+  if (count < width) out.append(width - count, '0');
+  out.append(digits, count);
+}
 
 void format_to(std::string& out, std::string_view format, std::span<const vd_insert> inserts) {
   std::size_t next = 0;

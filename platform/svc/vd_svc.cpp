@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <charconv>
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
@@ -34,15 +33,6 @@ std::string_view severity_of(std::uint32_t attributes) {
   }
 }
 
-// At least `width` decimal digits.
-void append_decimal(std::string& out, unsigned long long value, std::size_t width = 0) {
-  char digits[24];
-  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;  // 24 digits hold any value
-  const auto count = static_cast<std::size_t>(end - digits);
-  if (count < width) out.append(width - count, '0');
-  out.append(digits, count);
-}
-
 // "YYYY-MM-DD HH:MM:SS.mmm UTC".  The program writes about a dozen records
 // a policy command, so the calendar part is worked out again only when the
 // second changes.
@@ -55,18 +45,18 @@ void append_timestamp_utc(std::string& out) {
     tm parts{};
     gmtime_r(&now.tv_sec, &parts);
     shown.clear();
-    append_decimal(shown, static_cast<unsigned long long>(parts.tm_year + 1900), 4);
+    vd_detail::append_decimal(shown, parts.tm_year + 1900, 4);
     for (const auto& [separator, field] : {std::pair{'-', parts.tm_mon + 1}, std::pair{'-', parts.tm_mday},
                                            std::pair{' ', parts.tm_hour}, std::pair{':', parts.tm_min},
                                            std::pair{':', parts.tm_sec}}) {
       shown += separator;
-      append_decimal(shown, static_cast<unsigned long long>(field), 2);
+      vd_detail::append_decimal(shown, field, 2);
     }
     shown_second = now.tv_sec;
   }
   out += shown;
   out += '.';
-  append_decimal(out, static_cast<unsigned long long>(now.tv_usec / 1000), 3);
+  vd_detail::append_decimal(out, now.tv_usec / 1000, 3);
   out += " UTC";
 }
 
@@ -91,7 +81,7 @@ void append_header_line(std::string& out, vd_svc_handle_t handle, std::string_vi
   }
   append_timestamp_utc(out);
   out += ' ';
-  append_decimal(out, static_cast<unsigned long long>(getpid()));
+  vd_detail::append_decimal(out, getpid());
   out += ' ';
   out += severity_of(attributes);
   out += ' ';
@@ -101,7 +91,7 @@ void append_header_line(std::string& out, vd_svc_handle_t handle, std::string_vi
   out += ' ';
   out += base_name(source_file);
   out += ':';
-  out += std::to_string(source_line);
+  vd_detail::append_decimal(out, source_line);
   out += ' ';
   append_message_id(out, id);
   out += '\n';

@@ -1,6 +1,7 @@
 // State shared by the serviceability library's translation units.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <map>
 #include <memory>
@@ -23,6 +24,9 @@ struct Library {
   std::map<std::string, std::string, std::less<>> routes;  // severity -> log file path
   std::map<std::string, std::unique_ptr<LogFile>, std::less<>> logs;  // path -> the open file
 };
+
+// Appends `value` in decimal, with leading zeros up to `width` digits.
+void append_decimal(std::string& out, long long value, std::size_t width = 0);
 
 // Appends `format` with its inserts to `out` (what vd_format returns), so
 // that a log record is built in one string.
