@@ -1,8 +1,7 @@
 // Keeps a run's leases alive: a thread of its own renews them every period,
 // also while the run waits for its children, and notes a lease the run has
 // lost.  It prints and logs nothing: the run's thread reports.
-#ifndef ZARNCFG_LEASE_KEEPER_H
-#define ZARNCFG_LEASE_KEEPER_H
+#pragma once
 
 #include <chrono>
 #include <condition_variable>
@@ -44,5 +43,3 @@ class LeaseKeeper {
   std::string lost_;
   std::thread thread_;
 };
-
-#endif
